@@ -1,0 +1,87 @@
+// Argument and result conversions. A str is encoded to UTF-8 once, and the
+// Text is a view into those bytes; an ASCII str is viewed in place.
+#include "binding/conversions.h"
+
+#include "binding/call_scope.h"
+
+#include <limits>
+
+namespace ostrel {
+
+namespace {
+
+// str.isascii taken from the str type itself, so that a subclass cannot
+// change the answer. Made once, never released.
+PyObject* str_isascii() {
+    static PyObject* method = nullptr;
+    if (method == nullptr)
+        method = checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type),
+                                                "isascii"))
+                     .release();
+    return method;
+}
+
+// True when the str holds only ASCII; then its UTF-8 form is its own
+// character data, so it can be viewed without encoding. A failure of the
+// check only costs the fast path.
+bool is_ascii(PyObject* text) {
+    ObjectRef answer = ObjectRef::steal(PyObject_CallFunctionObjArgs(str_isascii(), text, nullptr));
+    if (!answer) [[unlikely]] {
+        (void)take_error();
+        return false;
+    }
+    return answer.get() == Py_True;
+}
+
+}  // namespace
+
+Result<Text> to_text(PyObject* object, bool* ascii) {
+    if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) [[unlikely]]
+        return conversion_error(object, "PyString");
+    if (ascii != nullptr) *ascii = false;
+    if (is_ascii(object)) {
+        Py_ssize_t size = 0;
+        const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+        if (data != nullptr) [[likely]] {
+            // Keep the str alive for the call, whoever else holds it.
+            CallScope::push(ObjectRef::borrow(object));
+            if (ascii != nullptr) *ascii = true;
+            return Text(data, static_cast<std::size_t>(size));
+        }
+        (void)take_error();
+    }
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(object));
+    if (!bytes) [[unlikely]]
+        return fetch_error();
+    PyObject* held = CallScope::push(std::move(bytes));
+    return Text(PyBytes_AsString(held), static_cast<std::size_t>(PyBytes_Size(held)));
+}
+
+Result<std::size_t> to_word(PyObject* object) {
+    ObjectRef index = ObjectRef::steal(PyNumber_Index(object));
+    if (!index) [[unlikely]]
+        return fetch_error();
+    unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
+    if (value == std::numeric_limits<unsigned long long>::max()) {
+        if (std::optional<PyErr> error = take_error()) return std::move(*error);
+    }
+    if constexpr (sizeof(std::size_t) < sizeof(unsigned long long)) {
+        if (value > std::numeric_limits<std::size_t>::max())
+            return PyErr::lazy(ErrorKind::OverflowError,
+                               "out of range integral type conversion attempted");
+    }
+    return static_cast<std::size_t>(value);
+}
+
+ObjectRef word_to_int(std::size_t word) {
+    return checked(PyLong_FromUnsignedLongLong(static_cast<unsigned long long>(word)));
+}
+
+ObjectRef indices_to_list(std::span<const std::size_t> indices) {
+    ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(indices.size())));
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), word_to_int(indices[i]).release());
+    return list;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,25 @@
+// Conversions between Python values and the module's own types: a str to
+// a Text (a UTF-8 view that lives as long as the call), an integer to an
+// unsigned machine word, and back to int and list of int.
+#pragma once
+
+#include "binding/result.h"
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace ostrel {
+
+// Valid UTF-8 bytes, borrowed from an object that the call keeps alive.
+using Text = std::string_view;
+
+// When `ascii` is given, it is set to whether the str holds only ASCII (so
+// that byte offsets are also code-point and UTF-16 indices).
+Result<Text> to_text(PyObject* object, bool* ascii = nullptr);
+Result<std::size_t> to_word(PyObject* object);
+
+ObjectRef word_to_int(std::size_t word);
+ObjectRef indices_to_list(std::span<const std::size_t> indices);
+
+}  // namespace ostrel

@@ -1,0 +1,35 @@
+// The fault report written to standard error when an internal fault is
+// raised. Kept free of Python so that the text core links without it.
+#include "binding/fault.h"
+
+#include <cstdio>
+
+namespace ostrel {
+
+namespace {
+
+// Written under the interpreter lock, like everything else of the module.
+bool hint_written = false;
+
+}  // namespace
+
+void raise_fault(std::string message, std::source_location where) {
+    std::fprintf(stderr, "thread '<unnamed>' panicked at '%s', %s:%u:%u\n", message.c_str(),
+                 where.file_name(), static_cast<unsigned>(where.line()),
+                 static_cast<unsigned>(where.column()));
+    if (!hint_written) {
+        hint_written = true;
+        std::fputs(
+            "note: ostrel_lib records no backtrace; run the process under gdb with "
+            "'catch throw' to see where the fault was raised\n",
+            stderr);
+    }
+    std::fflush(stderr);
+    throw InternalFault(std::move(message));
+}
+
+void resume_fault(std::optional<std::string> message) {
+    throw InternalFault(std::move(message));
+}
+
+}  // namespace ostrel

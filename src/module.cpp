@@ -1,0 +1,181 @@
+// The module itself: its definition record, the once-only initialisation,
+// the function table, and the registration of every public name. Each name
+// enters __all__ before its attribute is set, so __all__ lists the public
+// names in registration order.
+//
+//     import ostrel_lib
+//     ostrel_lib.__all__ == ["match_indices", ..., "utf16len", "ChunksIter",
+//                            "__version__"]
+#include "binding/conversions.h"
+#include "binding/fault.h"
+#include "binding/frame.h"
+#include "binding/py_err.h"
+#include "chunks/chunks_iter.h"
+#include "text_entries.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace ostrel {
+
+namespace {
+
+constexpr const char module_version[] = "0.3.0-beta7";
+
+struct FunctionRow {
+    const char* name;
+    PyCFunctionWithKeywords entry;
+    const char* doc;
+};
+
+// Registration order is table order; adding a function is adding a row.
+constexpr FunctionRow function_table[] = {
+    {"match_indices", match_indices_entry,
+     "Returns a list of the UTF-8 indices of disjoint matches, from start to end."},
+    {"match_utf16_indices", match_utf16_indices_entry,
+     "Returns a list of the UTF-16 indices of disjoint matches, from start to end."},
+    {"match_byte_indices", match_byte_indices_entry,
+     "Returns a list of the byte indices of disjoint matches, from start to end."},
+    {"rmatch_indices", rmatch_indices_entry,
+     "Returns a list of the UTF-8 indices of disjoint matches, from end to start."},
+    {"rmatch_utf16_indices", rmatch_utf16_indices_entry,
+     "Returns a list of the UTF-16 indices of disjoint matches, from end to start."},
+    {"rmatch_byte_indices", rmatch_byte_indices_entry,
+     "Returns a list of the byte indices of disjoint matches, from end to start."},
+    {"utf16len", utf16len_entry, "A function that returns the UTF-16 length of a string."},
+};
+constexpr std::size_t function_count = std::size(function_table);
+
+// Function objects point at these records for as long as they live, so
+// they are static and never freed.
+PyMethodDef method_records[function_count];
+
+// The interpreter writes into the head while importing.
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "ostrel_lib",
+    "Random crap I like to use.",
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+std::atomic<bool> module_initialized{false};
+
+// Attribute names interned once per process, never released.
+PyObject* interned(PyObject*& cell, const char* name) {
+    if (cell == nullptr) {
+        PyObject* text = checked(PyUnicode_FromString(name)).release();
+        PyUnicode_InternInPlace(&text);
+        cell = text;
+    }
+    return cell;
+}
+
+PyObject* all_name() {
+    static PyObject* cell = nullptr;
+    return interned(cell, "__all__");
+}
+
+PyObject* name_name() {
+    static PyObject* cell = nullptr;
+    return interned(cell, "__name__");
+}
+
+ObjectRef new_str(std::string_view text) {
+    return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+// The module's __all__ list, created empty when it does not exist yet.
+Result<ObjectRef> module_all(PyObject* module) {
+    ObjectRef all = ObjectRef::steal(PyObject_GetAttr(module, all_name()));
+    if (all) {
+        if (PyType_GetFlags(Py_TYPE(all.get())) & Py_TPFLAGS_LIST_SUBCLASS) return all;
+        return conversion_error(all.get(), "PyList");
+    }
+    PyErr error = fetch_error();
+    if (!PyErr_GivenExceptionMatches(error.type(), PyExc_AttributeError)) return error;
+    ObjectRef created = checked(PyList_New(0));
+    if (PyObject_SetAttr(module, all_name(), created.get()) == -1) return fetch_error();
+    return created;
+}
+
+Status module_add(PyObject* module, std::string_view name, PyObject* value) {
+    Result<ObjectRef> all = module_all(module);
+    if (!all.ok()) return all.into_error();
+    ObjectRef listed = new_str(name);
+    if (PyList_Append(all.value().get(), listed.get()) == -1) [[unlikely]] {
+        PyErr error = fetch_error();
+        raise_fault("could not append __name__ to __all__: " + describe_error(error));
+    }
+    ObjectRef key = new_str(name);
+    if (PyObject_SetAttr(module, key.get(), value) == -1) return fetch_error();
+    return std::nullopt;
+}
+
+Result<ObjectRef> new_module_function(std::size_t row, PyObject* module) {
+    const char* module_name = PyModule_GetName(module);
+    if (module_name == nullptr) return fetch_error();
+    ObjectRef name = ObjectRef::steal(
+        PyUnicode_DecodeUTF8(module_name, static_cast<Py_ssize_t>(std::strlen(module_name)),
+                             "strict"));
+    if (!name) {
+        PyErr error = fetch_error();
+        raise_fault("PyModule_GetName expected to return utf8: " + render_text(error.instance()));
+    }
+    PyMethodDef& record = method_records[row];
+    record.ml_name = function_table[row].name;
+    // METH_KEYWORDS entries take three arguments; PyMethodDef stores them
+    // under the two-argument type, through the generic function pointer.
+    record.ml_meth =
+        reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function_table[row].entry));
+    record.ml_flags = METH_VARARGS | METH_KEYWORDS;
+    record.ml_doc = function_table[row].doc;
+    ObjectRef function = ObjectRef::steal(PyCFunction_NewEx(&record, module, name.get()));
+    if (!function) return fetch_error();
+    return function;
+}
+
+Status module_add_function(PyObject* module, PyObject* function) {
+    ObjectRef name = ObjectRef::steal(PyObject_GetAttr(function, name_name()));
+    if (!name) return fetch_error();
+    Result<Text> text = to_text(name.get());
+    if (!text.ok()) return text.into_error();
+    return module_add(module, text.value(), function);
+}
+
+Status module_add_class(PyObject* module) {
+    return module_add(module, "ChunksIter", chunks_iter_type());
+}
+
+Status populate_module(PyObject* module) {
+    for (std::size_t row = 0; row < function_count; ++row) {
+        Result<ObjectRef> function = new_module_function(row, module);
+        if (!function.ok()) return function.into_error();
+        if (Status failure = module_add_function(module, function.value().get())) return failure;
+    }
+    if (Status failure = module_add_class(module)) return failure;
+    ObjectRef version = new_str(module_version);
+    return module_add(module, "__version__", version.get());
+}
+
+Result<ObjectRef> make_module() {
+    ObjectRef module = ObjectRef::steal(PyModule_Create2(&module_def, PYTHON_ABI_VERSION));
+    if (!module) return fetch_error();
+    if (module_initialized.exchange(true, std::memory_order_seq_cst))
+        return PyErr::lazy(ErrorKind::ImportError,
+                           "PyO3 modules may only be initialized once per interpreter process");
+    if (Status failure = populate_module(module.get())) return std::move(*failure);
+    return module;
+}
+
+}  // namespace
+
+}  // namespace ostrel
+
+PyMODINIT_FUNC PyInit_ostrel_lib(void) {
+    return ostrel::run_frame([]() { return ostrel::make_module(); });
+}

@@ -1,0 +1,52 @@
+"""Rules of the C++ sources that the compiler cannot enforce.
+
+Only the call frame and the error value may touch the interpreter's error
+indicator; everything else returns errors as values. The text core stays
+free of Python so that it can be tested and fuzzed on its own.
+"""
+
+import pathlib
+import re
+
+import pytest
+
+SRC = pathlib.Path(__file__).resolve().parent.parent / "src"
+
+pytestmark = pytest.mark.skipif(not SRC.is_dir(), reason="source tree not available")
+
+INDICATOR_CALLS = re.compile(r"\bPyErr_(Set\w*|Restore|NoMemory|Format\w*|BadArgument)\s*\(")
+ALLOWED = {"binding/frame.cpp", "binding/py_err.cpp"}
+
+
+def sources():
+    return sorted(p for p in SRC.rglob("*") if p.suffix in {".h", ".cpp"})
+
+
+def test_only_the_frame_and_error_code_set_errors():
+    offenders = []
+    for path in sources():
+        rel = path.relative_to(SRC).as_posix()
+        if rel in ALLOWED:
+            continue
+        for number, line in enumerate(path.read_text().splitlines(), 1):
+            if INDICATOR_CALLS.search(line):
+                offenders.append(f"{rel}:{number}: {line.strip()}")
+    assert offenders == []
+
+
+def test_text_core_has_no_python_header():
+    offenders = [
+        p.relative_to(SRC).as_posix()
+        for p in (SRC / "text").iterdir()
+        if p.suffix in {".h", ".cpp"} and re.search(r"#include\s*[<\"](Python\.h|binding/(?!fault\.h))", p.read_text())
+    ]
+    assert offenders == []
+
+
+def test_binding_knows_neither_text_nor_chunks():
+    offenders = [
+        p.relative_to(SRC).as_posix()
+        for p in (SRC / "binding").iterdir()
+        if re.search(r"#include\s*\"(text|chunks)/", p.read_text())
+    ]
+    assert offenders == []
