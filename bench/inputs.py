@@ -1,0 +1,108 @@
+"""Seeded benchmark inputs: word text, its non-ASCII variant, a periodic
+text, the reverse-search trap and a short per-call string.
+
+Everything comes from one `random.Random(1234)`, so two runs of the same
+Python version measure the same bytes.
+"""
+
+import random
+import string
+import time
+
+from peers import utf16_rfind_loop
+
+SEED = 1234
+LETTERS = string.ascii_lowercase
+WORD_LENGTHS = range(1, 10)
+# Planted so that "the" (and "e") are frequent, as in real prose.
+COMMON_WORDS = ("the", "of", "and", "to", "in", "is", "that", "there", "then", "other")
+WIDE_CHARS = ("\u00f1", "\u20ac", "\U0001f600")   # 2-, 3- and 4-byte UTF-8
+
+# Longer than any word, no space: it cannot occur in the word texts.
+ABSENT = "qwertyuiopasdfghjklz"
+PERIODIC_NEEDLE = "ab" * 40
+SMALL_TEXT = "pack my box with five dozen liquor jugs!"
+SMALL_NEEDLE = "box"
+
+
+def ascii_words(rng, size):
+    """`size` characters of lowercase words separated by single spaces."""
+    pieces, length, batch = [], 0, 4096
+    while length < size:
+        lengths = rng.choices(WORD_LENGTHS, k=batch)
+        letters = "".join(rng.choices(LETTERS, k=sum(lengths)))
+        common = rng.choices(COMMON_WORDS, k=batch)
+        planted = rng.choices((True, False), weights=(1, 4), k=batch)
+        words, pos = [], 0
+        for n, plant, word in zip(lengths, planted, common, strict=True):
+            words.append(word if plant else letters[pos:pos + n])
+            pos += n
+        piece = " ".join(words) + " "
+        pieces.append(piece)
+        length += len(piece)
+    return "".join(pieces)[:size]
+
+
+def sprinkle_wide(rng, text, fraction):
+    """`text` with `fraction` of its letters replaced by wide code points."""
+    chars = list(text)
+    letters = len(text) - text.count(" ")
+    left = int(letters * fraction)
+    while left:
+        i = rng.randrange(len(chars))
+        # Only untouched letters count, so exactly `fraction` is replaced.
+        if chars[i] in LETTERS:
+            chars[i] = rng.choice(WIDE_CHARS)
+            left -= 1
+    return "".join(chars)
+
+
+def periodic(half_size):
+    return "ab" * half_size + "c"
+
+
+def trap_needle(m):
+    # CPython's rfind tests the needle's first character before anything
+    # else, so "b" + "a"*(m-1) over a's is dismissed in one comparison per
+    # position. Putting the odd byte second makes every aligned position
+    # compare the whole run of a's before it fails at the "b".
+    return "ab" + "a" * (m - 2)
+
+
+def trap_size(n, m, budget):
+    """Largest haystack length <= n whose slowest rfind peer fits `budget` s.
+
+    The peer's cost grows with (n - m) positions of ~m comparisons each, so
+    a probe on a short haystack extrapolates linearly in n.
+    """
+    probe = max(4 * m, n // 16)
+    if probe >= n:
+        return n, None
+    start = time.perf_counter()
+    utf16_rfind_loop("a" * probe, trap_needle(m))
+    per_position = (time.perf_counter() - start) / (probe - m + 1)
+    estimate = per_position * (n - m + 1)
+    if estimate <= budget:
+        return n, estimate
+    shrunk = int(budget / 2 / per_position) + m - 1
+    return shrunk, per_position * (shrunk - m + 1)
+
+
+def build(sizes):
+    """All inputs for one run; `sizes` is the run profile (quick or full)."""
+    rng = random.Random(SEED)
+    ascii_text = ascii_words(rng, sizes["text"])
+    wide_text = sprinkle_wide(rng, ascii_text, 0.10)
+    n, estimate = trap_size(sizes["trap_text"], sizes["trap_needle"], budget=60.0)
+    assert len(SMALL_TEXT) == 40 and SMALL_TEXT.count(SMALL_NEEDLE) == 1
+    return {
+        "ascii": ascii_text,
+        "wide": wide_text,
+        "periodic": periodic(sizes["periodic_half"]),
+        "trap": "a" * n,
+        "trap_needle": trap_needle(sizes["trap_needle"]),
+        "trap_requested": sizes["trap_text"],
+        "trap_estimate": estimate,
+        "small": SMALL_TEXT,
+        "chunk_items": sizes["chunk_items"],
+    }
