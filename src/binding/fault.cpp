@@ -13,10 +13,9 @@ bool hint_written = false;
 
 }  // namespace
 
-void raise_fault(std::string message, std::source_location where) {
-    std::fprintf(stderr, "thread '<unnamed>' panicked at '%s', %s:%u:%u\n", message.c_str(),
-                 where.file_name(), static_cast<unsigned>(where.line()),
-                 static_cast<unsigned>(where.column()));
+void raise_fault(std::string message, const char* file, unsigned line, unsigned column) {
+    std::fprintf(stderr, "thread '<unnamed>' panicked at '%s', %s:%u:%u\n", message.c_str(), file,
+                 line, column);
     if (!hint_written) {
         hint_written = true;
         std::fputs(

@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <optional>
-#include <source_location>
 #include <string>
 
 namespace ostrel {
@@ -29,8 +28,17 @@ private:
 
 // Writes the one-line fault report to standard error (followed, the first
 // time in the process, by a hint on getting a backtrace) and throws.
-[[noreturn]] void raise_fault(std::string message,
-                              std::source_location where = std::source_location::current());
+// The location defaults to the caller's; the builtins (rather than
+// std::source_location) keep the header usable by every compiler we build
+// the fuzzers with.
+#if defined(__has_builtin) && __has_builtin(__builtin_COLUMN)
+#define OSTREL_CALLER_COLUMN __builtin_COLUMN()
+#else
+#define OSTREL_CALLER_COLUMN 0
+#endif
+[[noreturn]] void raise_fault(std::string message, const char* file = __builtin_FILE(),
+                              unsigned line = __builtin_LINE(),
+                              unsigned column = OSTREL_CALLER_COLUMN);
 
 // Throws without a report: used when a fault that Python code already
 // reported comes back into the module and has to be resumed.

@@ -1,0 +1,23 @@
+// The logic behind the six matching functions of the module: the start
+// positions of the disjoint matches of a substring in a string, scanned
+// from the front or from the back, in bytes, code points or UTF-16 units.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "text/index_units.h"
+#include "text/match_scanner.h"  // Direction
+
+namespace ostrel::text {
+
+using IndexList = std::vector<std::size_t>;
+
+// Ascending for Forward, descending for Reverse. Allocates nothing when
+// there is no match; the list starts with room for 4 entries and doubles.
+// Throws std::bad_alloc when memory runs out and ostrel::InternalFault if an
+// index conversion is refused (match starts never are).
+// Cost: O(n + m) for the search plus O(n) for the whole index conversion.
+IndexList match_indices(Text string, Text substring, IndexUnit unit, Direction direction);
+
+}  // namespace ostrel::text

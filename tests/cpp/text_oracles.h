@@ -1,0 +1,152 @@
+// Slow, obviously correct references for the text core, shared by the unit
+// tests and the fuzz targets: a strict UTF-8 validator and decoder, index
+// conversion by full decoding, and disjoint search by repeated find/rfind.
+// None of it reuses the code under test.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace text_oracles {
+
+struct DecodedCodePoint {
+    std::size_t offset;  // byte offset of its first byte
+    char32_t value;
+};
+
+// The code points of bytes, or nothing when bytes are not valid UTF-8
+// (overlong forms, surrogates, values above U+10FFFF, truncation).
+inline std::optional<std::vector<DecodedCodePoint>> decode_utf8(std::string_view bytes) {
+    std::vector<DecodedCodePoint> out;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        std::size_t length = 0;
+        char32_t value = 0;
+        char32_t minimum = 0;
+        if (lead < 0x80) {
+            length = 1, value = lead, minimum = 0;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, value = lead & 0x1F, minimum = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, value = lead & 0x0F, minimum = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, value = lead & 0x07, minimum = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        if (bytes.size() - at < length) {
+            return std::nullopt;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[at + k]);
+            if ((next & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            value = (value << 6) | (next & 0x3F);
+        }
+        if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            return std::nullopt;
+        }
+        out.push_back({at, value});
+        at += length;
+    }
+    return out;
+}
+
+// Index of every byte offset of a valid text in code points and in UTF-16
+// units, by decoding; entries at offsets inside a code point are absent.
+struct IndexTable {
+    std::vector<std::optional<std::size_t>> code_point;
+    std::vector<std::optional<std::size_t>> utf16;
+};
+
+inline IndexTable index_table(std::string_view text) {
+    const auto decoded = decode_utf8(text).value();  // callers pass valid UTF-8
+    IndexTable table{std::vector<std::optional<std::size_t>>(text.size() + 1),
+                     std::vector<std::optional<std::size_t>>(text.size() + 1)};
+    std::size_t points = 0;
+    std::size_t units = 0;
+    for (const DecodedCodePoint& point : decoded) {
+        table.code_point[point.offset] = points;
+        table.utf16[point.offset] = units;
+        points += 1;
+        units += point.value >= 0x10000 ? 2 : 1;
+    }
+    table.code_point[text.size()] = points;
+    table.utf16[text.size()] = units;
+    return table;
+}
+
+// Disjoint matches by repeated std::string_view::find from the front; the
+// empty needle matches at every code-point boundary.
+inline std::vector<std::size_t> naive_forward(std::string_view hay, std::string_view needle) {
+    std::vector<std::size_t> out;
+    if (needle.empty()) {
+        const auto decoded = decode_utf8(hay).value();
+        for (const DecodedCodePoint& point : decoded) {
+            out.push_back(point.offset);
+        }
+        out.push_back(hay.size());
+        return out;
+    }
+    for (std::size_t at = hay.find(needle); at != std::string_view::npos;
+         at = hay.find(needle, at + needle.size())) {
+        out.push_back(at);
+    }
+    return out;
+}
+
+// Disjoint matches by repeated rfind, each ending at or before the start of
+// the previous one.
+inline std::vector<std::size_t> naive_reverse(std::string_view hay, std::string_view needle) {
+    if (needle.empty()) {
+        std::vector<std::size_t> out = naive_forward(hay, needle);
+        return {out.rbegin(), out.rend()};
+    }
+    std::vector<std::size_t> out;
+    std::size_t end = hay.size();
+    while (end >= needle.size()) {
+        const std::size_t at = hay.rfind(needle, end - needle.size());
+        if (at == std::string_view::npos) {
+            break;
+        }
+        out.push_back(at);
+        end = at;
+    }
+    return out;
+}
+
+// Every string made of exactly `length` letters, in a fixed order.
+inline std::vector<std::string> all_words(const std::vector<std::string>& letters,
+                                          std::size_t length) {
+    std::vector<std::string> words{""};
+    for (std::size_t step = 0; step < length; ++step) {
+        std::vector<std::string> longer;
+        for (const std::string& word : words) {
+            for (const std::string& letter : letters) {
+                longer.push_back(word + letter);
+            }
+        }
+        words.swap(longer);
+    }
+    return words;
+}
+
+// A random word of `length` letters.
+inline std::string random_word(std::mt19937_64& random, const std::vector<std::string>& letters,
+                               std::size_t length) {
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+    std::string word;
+    for (std::size_t k = 0; k < length; ++k) {
+        word += letters[pick(random)];
+    }
+    return word;
+}
+
+}  // namespace text_oracles
