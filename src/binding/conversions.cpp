@@ -43,8 +43,6 @@ Result<Text> to_text(PyObject* object, bool* ascii) {
         Py_ssize_t size = 0;
         const char* data = PyUnicode_AsUTF8AndSize(object, &size);
         if (data != nullptr) [[likely]] {
-            // Keep the str alive for the call, whoever else holds it.
-            CallScope::push(ObjectRef::borrow(object));
             if (ascii != nullptr) *ascii = true;
             return Text(data, static_cast<std::size_t>(size));
         }

@@ -14,6 +14,9 @@ namespace ostrel {
 // Valid UTF-8 bytes, borrowed from an object that the call keeps alive.
 using Text = std::string_view;
 
+// The Text views the bytes of one strict UTF-8 encoding held by the call's
+// scope or, for an ASCII str, the str's own characters: it is valid while
+// the call lasts and `object` lives (bound arguments live for the call).
 // When `ascii` is given, it is set to whether the str holds only ASCII (so
 // that byte offsets are also code-point and UTF-16 indices).
 Result<Text> to_text(PyObject* object, bool* ascii = nullptr);

@@ -224,8 +224,9 @@ MatchScanner::MatchScanner(Text string, Text substring) noexcept
     for (const char byte : substring) {
         byte_mask_ |= std::uint64_t{1} << (static_cast<unsigned char>(byte) % 64);
     }
-    forward_ = factorise(reading<Direction::Forward>(substring));
-    reverse_ = factorise(reading<Direction::Reverse>(substring));
+    // The factorisations are made on first use: a scanner is driven in one
+    // direction only, and for short texts the other one would cost as much
+    // as the search itself.
 }
 
 // Substring mode; cost over a whole scan: O(n + m).
@@ -237,6 +238,10 @@ std::optional<std::size_t> MatchScanner::next_match() noexcept {
     if (finished_ || back_ - front_ < m) {
         finished_ = true;
         return std::nullopt;
+    }
+    if (m >= 2 && !planned_[Way == Direction::Forward ? 0 : 1]) {
+        planned_[Way == Direction::Forward ? 0 : 1] = true;
+        (Way == Direction::Forward ? forward_ : reverse_) = factorise(reading<Way>(substring_));
     }
     const auto hay = reading<Way>(Text(string_.data() + front_, back_ - front_));
     const std::size_t at =

@@ -19,7 +19,8 @@ enum class Direction { Forward, Reverse };
 // both Texts and owns nothing.
 class MatchScanner {
 public:
-    // Prepares the search for both directions: O(m) work, no allocation.
+    // Prepares the search: O(m) work, no allocation; each direction's
+    // factorisation (also O(m)) is made when that direction is first used.
     MatchScanner(Text string, Text substring) noexcept;
 
     // The leftmost match starting at or after the front, which then moves to
@@ -73,6 +74,7 @@ private:
     std::uint64_t byte_mask_ = 0;
     Factorisation forward_ = {};
     Factorisation reverse_ = {};
+    bool planned_[2] = {false, false};  // forward_, reverse_ computed
     FilterState filter_ = {};
 };
 
