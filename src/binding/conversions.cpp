@@ -21,9 +21,8 @@ PyObject* str_isascii() {
     return method;
 }
 
-// True when the str holds only ASCII; then its UTF-8 form is its own
-// character data, so it can be viewed without encoding. A failure of the
-// check only costs the fast path.
+}  // namespace
+
 bool is_ascii(PyObject* text) {
     ObjectRef answer = ObjectRef::steal(PyObject_CallFunctionObjArgs(str_isascii(), text, nullptr));
     if (!answer) [[unlikely]] {
@@ -32,8 +31,6 @@ bool is_ascii(PyObject* text) {
     }
     return answer.get() == Py_True;
 }
-
-}  // namespace
 
 Result<Text> to_text(PyObject* object, bool* ascii) {
     if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) [[unlikely]]

@@ -22,6 +22,11 @@ using Text = std::string_view;
 Result<Text> to_text(PyObject* object, bool* ascii = nullptr);
 Result<std::size_t> to_word(PyObject* object);
 
+// Whether a str holds only ASCII, asked of str.isascii itself so that a
+// subclass cannot change the answer; then its UTF-8 form is its own
+// character data. A failure of the check answers false.
+bool is_ascii(PyObject* text);
+
 ObjectRef word_to_int(std::size_t word);
 ObjectRef indices_to_list(std::span<const std::size_t> indices);
 
