@@ -4,6 +4,7 @@
 
 #include "binding/call_scope.h"
 
+#include <climits>
 #include <limits>
 
 namespace ostrel {
@@ -69,6 +70,9 @@ Result<std::size_t> to_word(PyObject* object) {
 }
 
 ObjectRef word_to_int(std::size_t word) {
+    // The signed constructor builds values below 2**30 without a digit loop.
+    if (word <= static_cast<unsigned long>(LONG_MAX)) [[likely]]
+        return checked(PyLong_FromLong(static_cast<long>(word)));
     return checked(PyLong_FromUnsignedLongLong(static_cast<unsigned long long>(word)));
 }
 
