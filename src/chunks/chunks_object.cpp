@@ -1,0 +1,60 @@
+// What the ChunksIter slots share: the receiver check, and method calls by
+// name with the interned names and the one empty argument tuple that every
+// such call uses.
+#include "chunks/chunks_object.h"
+
+#include "chunks/chunks_iter.h"
+
+namespace ostrel::chunks {
+
+namespace {
+
+// Process-wide cells, filled under the interpreter lock on first need and
+// never released. Keeping them means a step over a large chunk_size piles
+// up no per-item temporaries in the call's scope.
+PyObject* interned(PyObject*& cell, const char* name) {
+    if (cell == nullptr) [[unlikely]]
+        cell = checked(PyUnicode_InternFromString(name)).release();
+    return cell;
+}
+
+PyObject* empty_tuple() {
+    static PyObject* cell = nullptr;
+    if (cell == nullptr) [[unlikely]]
+        cell = checked(PyTuple_New(0)).release();
+    return cell;
+}
+
+}  // namespace
+
+PyObject* iter_name() {
+    static PyObject* cell = nullptr;
+    return interned(cell, "__iter__");
+}
+
+PyObject* next_name() {
+    static PyObject* cell = nullptr;
+    return interned(cell, "__next__");
+}
+
+Result<ChunksObject*> receiver(PyObject* self) {
+    PyTypeObject* expected = reinterpret_cast<PyTypeObject*>(chunks_iter_type());
+    PyTypeObject* actual = Py_TYPE(self);
+    if (actual != expected && !PyType_IsSubtype(actual, expected)) [[unlikely]]
+        return conversion_error(self, "ChunksIter");
+    return reinterpret_cast<ChunksObject*>(self);
+}
+
+Result<ObjectRef> call_by_name(PyObject* object, PyObject* name) {
+    ObjectRef bound = ObjectRef::steal(PyObject_GetAttr(object, name));
+    if (!bound) [[unlikely]]
+        return fetch_error();
+    ObjectRef result = ObjectRef::steal(PyObject_Call(bound.get(), empty_tuple(), nullptr));
+    // The error is taken before `bound` goes: releasing it may run Python
+    // code, which must not start with an exception pending.
+    if (!result) [[unlikely]]
+        return fetch_error();
+    return result;
+}
+
+}  // namespace ostrel::chunks
