@@ -412,3 +412,60 @@ def test_exhausted_memory_raises_memory_error(run_python):
     if run.stdout == "no room\n":
         pytest.skip("the hard address-space limit leaves no room")
     assert (run.returncode, run.stdout) == (0, "memory error\n[0, 1, 2] True\n"), run.stderr
+
+
+class ByName:
+    """Hands items over through a Python-level __next__, so that ChunksIter
+    has to look it up by name for every item."""
+
+    def __init__(self, iterable):
+        self.inner = iter(iterable)
+
+    def __iter__(self):
+        return self
+
+    def __next__(self):
+        return next(self.inner)
+
+
+def failing_generator():
+    yield 1
+    yield 2
+    raise ValueError("boom")
+
+
+def generator_raising_stop_iteration():
+    yield 1
+    raise StopIteration  # turned into RuntimeError inside a generator
+
+
+def outcomes(chunks, count=5):
+    seen = []
+    for _ in range(count):
+        try:
+            seen.append(next(chunks))
+        except Exception as error:  # noqa: BLE001 - the outcome is what is compared
+            seen.append((type(error), str(error)))
+    return seen
+
+
+@pytest.mark.parametrize(
+    "make",
+    [
+        lambda: [1, 2, 3, 4, 5],
+        lambda: range(7),
+        lambda: [1, None, 3],
+        lambda: iter([None, 1]),
+        lambda: (x * x for x in range(5)),
+        failing_generator,
+        generator_raising_stop_iteration,
+        lambda: map(int, "1234"),
+        lambda: zip("abc", range(3)),
+        lambda: {"a": 1, "b": 2}.items(),
+    ],
+)
+@pytest.mark.parametrize("size", [1, 2, 3])
+def test_builtin_iterators_behave_as_through_their_next_method(make, size):
+    # Builtin iterators may be stepped through their type's slot; nothing
+    # about the outcome may differ from calling __next__ by name.
+    assert outcomes(ChunksIter(make(), size)) == outcomes(ChunksIter(ByName(make()), size))

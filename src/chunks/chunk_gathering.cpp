@@ -4,6 +4,7 @@
 #include "binding/frame.h"
 #include "chunks/chunks_object.h"
 
+#include <optional>
 #include <vector>
 
 namespace ostrel::chunks {
@@ -16,25 +17,64 @@ namespace {
 // unwinds through here and the items are released on the way.
 using Gathered = std::vector<ObjectRef>;
 
+// Ends the gathering with `error`, unless it is the end signal
+// (StopIteration or a subclass), which only marks the instance exhausted.
+Status end_or_fail(ChunksObject& self, PyErr error) {
+    if (!PyErr_GivenExceptionMatches(error.type(), PyExc_StopIteration)) return error;
+    self.exhausted = true;  // the StopIteration and its value are dropped
+    return std::nullopt;
+}
+
 // Asks inner for items until the chunk is full or the end is signalled.
 // The end (a None item, or StopIteration or a subclass) sets `exhausted`
 // and is not an error; any other failure is returned and the caller drops
 // what was gathered, leaving the instance active.
-Status gather(ChunksObject& self, Gathered& items) {
+Status gather_by_name(ChunksObject& self, Gathered& items) {
     for (std::size_t asked = 0; asked < self.chunk_size && !self.exhausted; ++asked) {
         // Looked up again for every item: a __next__ replaced while we
         // iterate is used from the next item on.
         Result<ObjectRef> item = call_by_name(self.inner, next_name());
-        if (!item.ok()) {
-            PyErr error = item.into_error();
-            if (!PyErr_GivenExceptionMatches(error.type(), PyExc_StopIteration)) return error;
-            self.exhausted = true;  // the StopIteration and its value are dropped
-        } else if (item.value().get() == Py_None) {
+        if (!item.ok()) return end_or_fail(self, item.into_error());
+        if (item.value().get() == Py_None) {
             self.exhausted = true;
         } else {
             items.push_back(std::move(item.value()));
         }
     }
+    return std::nullopt;
+}
+
+// Leaves the recursion accounting on every way out, bad_alloc included.
+struct RecursionLevel {
+    ~RecursionLevel() { Py_LeaveRecursiveCall(); }
+};
+
+// The same through the inner type's own next slot (see static_next_slot):
+// a null result with no exception set is the end signal. Calling
+// "__next__" by name would enter and leave one recursion level per item,
+// always at this same depth, so entering it once for the whole chunk
+// gives every item the same limit.
+Status gather_through_slot(ChunksObject& self, Gathered& items) {
+    if (Py_EnterRecursiveCall(" while calling a Python object")) [[unlikely]]
+        return fetch_error();
+    std::optional<PyErr> failure;
+    {
+        RecursionLevel level;
+        for (std::size_t asked = 0; asked < self.chunk_size; ++asked) {
+            ObjectRef item = ObjectRef::steal(self.fast_next(self.inner));
+            if (!item) {
+                failure = take_error();
+                if (!failure) self.exhausted = true;
+                break;
+            }
+            if (item.get() == Py_None) {
+                self.exhausted = true;
+                break;
+            }
+            items.push_back(std::move(item));
+        }
+    }
+    if (failure) return end_or_fail(self, std::move(*failure));
     return std::nullopt;
 }
 
@@ -56,7 +96,9 @@ Result<ObjectRef> step(ChunksObject& self) {
     if (self.exhausted) return PyErr::stop_iteration();
 
     Gathered items;
-    if (Status failure = gather(self, items)) return std::move(*failure);
+    Status failure =
+        self.fast_next != nullptr ? gather_through_slot(self, items) : gather_by_name(self, items);
+    if (failure) return std::move(*failure);
     if (items.empty()) return PyErr::stop_iteration();
     return to_list(items);
 }

@@ -61,6 +61,7 @@ Result<ObjectRef> construct(PyTypeObject* type, PyObject* args, PyObject* kwargs
     object->inner = inner.value().release();
     object->exhausted = false;
     object->borrow_flag = 0;
+    object->fast_next = static_next_slot(object->inner);
     return self;
 }
 

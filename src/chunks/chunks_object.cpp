@@ -57,4 +57,20 @@ Result<ObjectRef> call_by_name(PyObject* object, PyObject* name) {
     return result;
 }
 
+// Objects of a static type (not a heap type: nothing on it can be
+// reassigned) that use the generic attribute lookup and have no instance
+// dictionary can only answer "__next__" with the wrapper of their type's
+// next slot, so calling the slot directly changes nothing but the cost.
+// Everything else (Python classes, instance attributes, __getattr__ hooks,
+// objects with a __dict__) keeps the lookup by name for every item.
+iternextfunc static_next_slot(PyObject* object) {
+    PyTypeObject* type = Py_TYPE(object);
+    if (PyType_GetFlags(type) & Py_TPFLAGS_HEAPTYPE) return nullptr;
+    if (PyType_GetSlot(type, Py_tp_getattro) != reinterpret_cast<void*>(&PyObject_GenericGetAttr))
+        return nullptr;
+    static PyObject* dict_name = nullptr;
+    if (PyObject_HasAttr(object, interned(dict_name, "__dict__"))) return nullptr;
+    return reinterpret_cast<iternextfunc>(PyType_GetSlot(type, Py_tp_iternext));
+}
+
 }  // namespace ostrel::chunks

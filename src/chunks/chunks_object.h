@@ -16,6 +16,10 @@ struct ChunksObject {
     bool exhausted;          // set once inner signalled its end; never cleared
     // 0 free, all bits set while a __next__ runs, otherwise a reader count.
     std::size_t borrow_flag;
+    // The inner iterator's own next slot, when taking items through it is
+    // indistinguishable from calling "__next__" by name (see
+    // static_next_slot); null otherwise. Fixed at construction.
+    iternextfunc fast_next;
 };
 
 inline constexpr std::size_t exclusive_flag = ~std::size_t{0};
@@ -72,6 +76,11 @@ PyObject* next_name();
 // every call (instance attributes and __getattr__ hooks count) and the
 // bound result is dropped as soon as it has been called.
 Result<ObjectRef> call_by_name(PyObject* object, PyObject* name);
+
+// The next slot of an object for which looking "__next__" up by name can
+// only ever find its type's own slot wrapper, else null.
+iternextfunc static_next_slot(PyObject* object);
+
 
 // The type slots, defined next to the code they run.
 PyObject* chunks_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
