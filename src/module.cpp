@@ -119,9 +119,8 @@ Status module_add(PyObject* module, std::string_view name, PyObject* value) {
 Result<ObjectRef> new_module_function(std::size_t row, PyObject* module) {
     const char* module_name = PyModule_GetName(module);
     if (module_name == nullptr) return fetch_error();
-    ObjectRef name = ObjectRef::steal(
-        PyUnicode_DecodeUTF8(module_name, static_cast<Py_ssize_t>(std::strlen(module_name)),
-                             "strict"));
+    ObjectRef name = ObjectRef::steal(PyUnicode_DecodeUTF8(
+        module_name, static_cast<Py_ssize_t>(std::strlen(module_name)), "strict"));
     if (!name) {
         PyErr error = fetch_error();
         raise_fault("PyModule_GetName expected to return utf8: " + render_text(error.instance()));

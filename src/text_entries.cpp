@@ -76,8 +76,8 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
             return substring.into_error();
         // In an ASCII string every unit counts one per byte, so the byte
         // offsets are already the answer and no conversion is needed.
-        text::IndexList indices = text::match_indices(
-            string.value(), substring.value(), ascii ? IndexUnit::Byte : unit, direction);
+        text::IndexList indices = text::match_indices(string.value(), substring.value(),
+                                                      ascii ? IndexUnit::Byte : unit, direction);
         return indices_to_list(indices);
     });
 }
@@ -89,8 +89,7 @@ PyObject* match_indices_entry(PyObject*, PyObject* args, PyObject* kwargs) noexc
 }
 
 PyObject* match_utf16_indices_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return run_match(match_utf16_indices_table, IndexUnit::Utf16, Direction::Forward, args,
-                     kwargs);
+    return run_match(match_utf16_indices_table, IndexUnit::Utf16, Direction::Forward, args, kwargs);
 }
 
 PyObject* match_byte_indices_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {

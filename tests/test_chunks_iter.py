@@ -460,7 +460,7 @@ def outcomes(chunks, count=5):
         failing_generator,
         generator_raising_stop_iteration,
         lambda: map(int, "1234"),
-        lambda: zip("abc", range(3)),
+        lambda: zip("abc", range(3), strict=True),
         lambda: {"a": 1, "b": 2}.items(),
     ],
 )

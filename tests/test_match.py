@@ -39,7 +39,7 @@ CASES = [
 
 def _expand(cases):
     for string, substring, *per_unit in cases:
-        for unit, (forward, reverse) in zip(["byte", "code point", "utf16"], per_unit):
+        for unit, (forward, reverse) in zip(["byte", "code point", "utf16"], per_unit, strict=True):
             for direction, expected in [("forward", forward), ("reverse", reverse)]:
                 yield pytest.param(
                     FUNCTIONS[unit, direction], string, substring, expected,
@@ -100,7 +100,7 @@ def test_byte_results_slice_to_the_substring(string, substring):
 
 def test_non_overlapping_needle_reverse_is_forward_reversed():
     string = "ab\u00f1\U0001F600ab\u20acab\x00ab"
-    for forward, reverse in zip(FORWARD_NAMES, REVERSE_NAMES):
+    for forward, reverse in zip(FORWARD_NAMES, REVERSE_NAMES, strict=True):
         expected = getattr(ostrel_lib, forward)(string, "ab")
         assert len(expected) == 4
         assert getattr(ostrel_lib, reverse)(string, "ab") == expected[::-1]

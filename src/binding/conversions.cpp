@@ -16,9 +16,9 @@ namespace {
 PyObject* str_isascii() {
     static PyObject* method = nullptr;
     if (method == nullptr)
-        method = checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type),
-                                                "isascii"))
-                     .release();
+        method =
+            checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii"))
+                .release();
     return method;
 }
 

@@ -10,11 +10,13 @@
 
 namespace ostrel {
 
-void raise_memory_error() noexcept { PyErr_NoMemory(); }
+void raise_memory_error() noexcept {
+    PyErr_NoMemory();
+}
 
 void raise_fault_as_panic(const InternalFault& fault) noexcept {
     try {
-        std::string message = fault.message() ? *fault.message() : "panic from Rust code";
+        std::string message = fault.message().value_or("panic from Rust code");
         panic_error(std::move(message)).restore();
     } catch (const std::bad_alloc&) {
         raise_memory_error();

@@ -53,8 +53,8 @@ std::string str_to_text(PyObject* text) {
     if (!bytes) {
         (void)take_error();
         ObjectRef raw = checked(PyUnicode_AsEncodedString(text, "utf-8", "surrogatepass"));
-        ObjectRef decoded = checked(PyUnicode_DecodeUTF8(
-            PyBytes_AsString(raw.get()), PyBytes_Size(raw.get()), "replace"));
+        ObjectRef decoded = checked(
+            PyUnicode_DecodeUTF8(PyBytes_AsString(raw.get()), PyBytes_Size(raw.get()), "replace"));
         bytes = checked(PyUnicode_AsUTF8String(decoded.get()));
     }
     return std::string(PyBytes_AsString(bytes.get()),
@@ -80,8 +80,8 @@ PyErr PyErr::conversion(PyObject* object, const char* target) {
 }
 
 PyErr PyErr::stop_iteration() {
-    return PyErr(Lazy{ErrorKind::StopIteration, Argument::NoneTuple, std::string(), ObjectRef(),
-                      nullptr});
+    return PyErr(
+        Lazy{ErrorKind::StopIteration, Argument::NoneTuple, std::string(), ObjectRef(), nullptr});
 }
 
 PyErr PyErr::fetched(ObjectRef type, ObjectRef value, ObjectRef traceback) noexcept {
@@ -97,11 +97,8 @@ std::pair<ObjectRef, ObjectRef> PyErr::produce(Lazy& lazy) {
     ObjectRef type = ObjectRef::borrow(exception_type(lazy.kind));
     ObjectRef argument;
     switch (lazy.argument) {
-        case Argument::Message:
-            argument = make_str(lazy.message);
-            break;
-        case Argument::Conversion:
-        {
+        case Argument::Message: argument = make_str(lazy.message); break;
+        case Argument::Conversion: {
             // Appended piece by piece: GCC 12 misreads a chain of operator+
             // here as an overlapping copy (-Wrestrict).
             std::string message = "'";
@@ -110,8 +107,7 @@ std::pair<ObjectRef, ObjectRef> PyErr::produce(Lazy& lazy) {
             message += lazy.target;
             message += '\'';
             argument = make_str(message);
-        }
-            break;
+        } break;
         case Argument::PanicMessage: {
             ObjectRef text = make_str(lazy.message);
             argument = checked(PyTuple_New(1));
@@ -160,7 +156,8 @@ void PyErr::normalize() {
         traceback = fetched.traceback.release();
     }
     PyErr_NormalizeException(&type, &value, &traceback);
-    state_ = Normalized{ObjectRef::steal(type), ObjectRef::steal(value), ObjectRef::steal(traceback)};
+    state_ =
+        Normalized{ObjectRef::steal(type), ObjectRef::steal(value), ObjectRef::steal(traceback)};
 }
 
 PyObject* PyErr::type() {
@@ -202,8 +199,9 @@ std::optional<PyErr> take_error() {
             message = str_to_text(value.get());
         else
             message = "Unwrapped panic from Python code";
-        std::fputs("--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n",
-                   stderr);
+        std::fputs(
+            "--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n",
+            stderr);
         std::fputs("Python stack trace below:\n", stderr);
         std::fflush(stderr);
         PyErr_Restore(type.release(), value.release(), traceback.release());

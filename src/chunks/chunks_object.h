@@ -81,7 +81,6 @@ Result<ObjectRef> call_by_name(PyObject* object, PyObject* name);
 // only ever find its type's own slot wrapper, else null.
 iternextfunc static_next_slot(PyObject* object);
 
-
 // The type slots, defined next to the code they run.
 PyObject* chunks_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept;
 PyObject* chunks_iter(PyObject* self) noexcept;

@@ -39,7 +39,8 @@ TEST(BindingMessages, TooMany) {
               "ChunksIter.__new__() takes 2 positional arguments but 3 were given");
     const std::string_view none[] = {"x"};
     const ParamTable empty{std::nullopt, "g", std::span<const std::string_view>(none, 0), 0, 0, {}};
-    EXPECT_EQ(ostrel::too_many_message(empty, 1), "g() takes 0 positional arguments but 1 was given");
+    EXPECT_EQ(ostrel::too_many_message(empty, 1),
+              "g() takes 0 positional arguments but 1 was given");
     EXPECT_EQ(ostrel::too_many_message(optional_tail, 4),
               "f() takes from 1 to 3 positional arguments but 4 were given");
 }
