@@ -5,17 +5,54 @@
 #include "chunks/chunks_object.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ostrel::chunks {
 
 namespace {
 
-// The gathered items. The vector grows geometrically as items arrive and
-// never reserves chunk_size slots, so a huge chunk_size over a short
-// iterator costs nothing up front. Should memory run out, bad_alloc
-// unwinds through here and the items are released on the way.
-using Gathered = std::vector<ObjectRef>;
+// The gathered items, in order. The first few live inside the buffer, so
+// that small chunks cost no heap allocation; the rest go to a vector that
+// grows geometrically and never reserves chunk_size slots, so a huge
+// chunk_size over a short iterator costs nothing up front. Should memory
+// run out, bad_alloc unwinds through here and every item is released.
+class Gathered {
+public:
+    Gathered() = default;
+    Gathered(const Gathered&) = delete;
+    Gathered& operator=(const Gathered&) = delete;
+    ~Gathered() {
+        for (std::size_t i = 0; i < size_; ++i) Py_XDECREF(slot(i));
+    }
+
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+    void push_back(ObjectRef item) {
+        if (size_ < inline_count) {
+            inline_[size_] = item.release();
+        } else {
+            overflow_.push_back(item.get());  // on bad_alloc, `item` still owns it
+            (void)item.release();
+        }
+        ++size_;
+    }
+
+    // Hands item i over to the caller; the buffer keeps a null in its place.
+    PyObject* take(std::size_t i) noexcept { return std::exchange(slot(i), nullptr); }
+
+private:
+    static constexpr std::size_t inline_count = 16;
+
+    PyObject*& slot(std::size_t i) noexcept {
+        return i < inline_count ? inline_[i] : overflow_[i - inline_count];
+    }
+
+    PyObject* inline_[inline_count] = {};
+    std::vector<PyObject*> overflow_;
+    std::size_t size_ = 0;
+};
 
 // Ends the gathering with `error`, unless it is the end signal
 // (StopIteration or a subclass), which only marks the instance exhausted.
@@ -82,7 +119,7 @@ Status gather_through_slot(ChunksObject& self, Gathered& items) {
 ObjectRef to_list(Gathered& items) {
     ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(items.size())));
     for (std::size_t i = 0; i < items.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), items[i].release());
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), items.take(i));
     return list;
 }
 
