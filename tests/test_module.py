@@ -141,11 +141,30 @@ def test_shared_library_exports_only_the_init_entry():
 def _panic_exception_type():
     # The type is not a module attribute; a conversion failure makes the module
     # look at pending errors, which creates the type if it does not exist yet.
+    # Other extensions may register types of the same name, so ours is told
+    # apart by behaviour: raised from an inner iterator, only the module's own
+    # type is resumed as a new instance.
     with pytest.raises(UnicodeEncodeError):
         ostrel_lib.utf16len("\udc80")
-    found = [t for t in BaseException.__subclasses__() if t.__module__ == "pyo3_runtime"]
-    assert len(found) == 1, found
-    return found[0]
+    candidates = [t for t in BaseException.__subclasses__() if t.__module__ == "pyo3_runtime"]
+    ours = []
+    for candidate in candidates:
+        original = candidate("probe")
+
+        class Raising:
+            def __iter__(self):
+                return self
+
+            def __next__(self, original=original):
+                raise original
+
+        try:
+            next(ostrel_lib.ChunksIter(Raising(), 1))
+        except candidate as error:
+            if error is not original:
+                ours.append(candidate)
+    assert len(ours) == 1, candidates
+    return ours[0]
 
 
 def test_panic_exception_type_shape():
