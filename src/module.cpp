@@ -9,6 +9,7 @@
 #include "binding/conversions.h"
 #include "binding/fault.h"
 #include "binding/frame.h"
+#include "binding/interned.h"
 #include "binding/py_err.h"
 #include "chunks/chunks_iter.h"
 #include "text_entries.h"
@@ -65,24 +66,14 @@ PyModuleDef module_def = {
 
 std::atomic<bool> module_initialized{false};
 
-// Attribute names interned once per process, never released.
-PyObject* interned(PyObject*& cell, const char* name) {
-    if (cell == nullptr) {
-        PyObject* text = checked(PyUnicode_FromString(name)).release();
-        PyUnicode_InternInPlace(&text);
-        cell = text;
-    }
-    return cell;
-}
-
 PyObject* all_name() {
     static PyObject* cell = nullptr;
-    return interned(cell, "__all__");
+    return interned_name(cell, "__all__");
 }
 
 PyObject* name_name() {
     static PyObject* cell = nullptr;
-    return interned(cell, "__name__");
+    return interned_name(cell, "__name__");
 }
 
 ObjectRef new_str(std::string_view text) {

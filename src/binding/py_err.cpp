@@ -3,6 +3,7 @@
 #include "binding/py_err.h"
 
 #include "binding/fault.h"
+#include "binding/interned.h"
 #include "binding/panic.h"
 
 namespace ostrel {
@@ -29,13 +30,9 @@ ObjectRef make_str(const std::string& text) {
 
 // The name used in conversion messages: the type's __qualname__.
 std::string type_name_of(PyObject* type) {
-    static PyObject* qualname = nullptr;  // interned once, never released
-    if (qualname == nullptr) {
-        PyObject* name = checked(PyUnicode_FromString("__qualname__")).release();
-        PyUnicode_InternInPlace(&name);
-        qualname = name;
-    }
-    ObjectRef value = ObjectRef::steal(PyObject_GetAttr(type, qualname));
+    static PyObject* qualname = nullptr;
+    ObjectRef value =
+        ObjectRef::steal(PyObject_GetAttr(type, interned_name(qualname, "__qualname__")));
     if (value && (PyType_GetFlags(Py_TYPE(value.get())) & Py_TPFLAGS_UNICODE_SUBCLASS)) {
         ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(value.get()));
         if (bytes)

@@ -3,21 +3,15 @@
 // such call uses.
 #include "chunks/chunks_object.h"
 
+#include "binding/interned.h"
 #include "chunks/chunks_iter.h"
 
 namespace ostrel::chunks {
 
 namespace {
 
-// Process-wide cells, filled under the interpreter lock on first need and
-// never released. Keeping them means a step over a large chunk_size piles
-// up no per-item temporaries in the call's scope.
-PyObject* interned(PyObject*& cell, const char* name) {
-    if (cell == nullptr) [[unlikely]]
-        cell = checked(PyUnicode_InternFromString(name)).release();
-    return cell;
-}
-
+// Made once and kept, like the interned names: a step over a large
+// chunk_size then piles up no per-item temporaries in the call's scope.
 PyObject* empty_tuple() {
     static PyObject* cell = nullptr;
     if (cell == nullptr) [[unlikely]]
@@ -29,12 +23,12 @@ PyObject* empty_tuple() {
 
 PyObject* iter_name() {
     static PyObject* cell = nullptr;
-    return interned(cell, "__iter__");
+    return interned_name(cell, "__iter__");
 }
 
 PyObject* next_name() {
     static PyObject* cell = nullptr;
-    return interned(cell, "__next__");
+    return interned_name(cell, "__next__");
 }
 
 Result<ChunksObject*> receiver(PyObject* self) {
@@ -69,7 +63,7 @@ iternextfunc static_next_slot(PyObject* object) {
     if (PyType_GetSlot(type, Py_tp_getattro) != reinterpret_cast<void*>(&PyObject_GenericGetAttr))
         return nullptr;
     static PyObject* dict_name = nullptr;
-    if (PyObject_HasAttr(object, interned(dict_name, "__dict__"))) return nullptr;
+    if (PyObject_HasAttr(object, interned_name(dict_name, "__dict__"))) return nullptr;
     return reinterpret_cast<iternextfunc>(PyType_GetSlot(type, Py_tp_iternext));
 }
 
