@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../tests/cpp/text_oracles.h"
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "text/index_units.h"
 
 namespace {

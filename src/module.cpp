@@ -7,7 +7,7 @@
 //     ostrel_lib.__all__ == ["match_indices", ..., "utf16len", "ChunksIter",
 //                            "__version__"]
 #include "binding/conversions.h"
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "binding/frame.h"
 #include "binding/interned.h"
 #include "binding/py_err.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "binding/call_scope.h"
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "binding/result.h"
 
 #include <new>

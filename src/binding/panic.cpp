@@ -2,7 +2,7 @@
 // that an `except Exception` clause does not swallow an internal fault.
 #include "binding/panic.h"
 
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "binding/py_err.h"
 
 #include <string>

@@ -2,7 +2,7 @@
 // Only this file and the frame touch the interpreter's error indicator.
 #include "binding/py_err.h"
 
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "binding/interned.h"
 #include "binding/panic.h"
 

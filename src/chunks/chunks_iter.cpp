@@ -9,7 +9,7 @@
 
 #include "binding/bind_arguments.h"
 #include "binding/conversions.h"
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "binding/frame.h"
 #include "chunks/chunks_object.h"
 

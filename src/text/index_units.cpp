@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "binding/fault.h"
+#include "fault/fault.h"
 
 namespace ostrel::text {
 

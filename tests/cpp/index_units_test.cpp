@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/fault.h"
+#include "fault/fault.h"
 #include "text_oracles.h"
 
 namespace {

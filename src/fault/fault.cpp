@@ -1,6 +1,6 @@
 // The fault report written to standard error when an internal fault is
 // raised. Kept free of Python so that the text core links without it.
-#include "binding/fault.h"
+#include "fault/fault.h"
 
 #include <cstdio>
 
