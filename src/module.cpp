@@ -7,11 +7,11 @@
 //     ostrel_lib.__all__ == ["match_indices", ..., "utf16len", "ChunksIter",
 //                            "__version__"]
 #include "binding/conversions.h"
-#include "fault/fault.h"
 #include "binding/frame.h"
 #include "binding/interned.h"
 #include "binding/py_err.h"
 #include "chunks/chunks_iter.h"
+#include "fault/fault.h"
 #include "text_entries.h"
 
 #include <atomic>
@@ -65,16 +65,6 @@ PyModuleDef module_def = {
 };
 
 std::atomic<bool> module_initialized{false};
-
-PyObject* all_name() {
-    static PyObject* cell = nullptr;
-    return interned_name(cell, "__all__");
-}
-
-PyObject* name_name() {
-    static PyObject* cell = nullptr;
-    return interned_name(cell, "__name__");
-}
 
 ObjectRef new_str(std::string_view text) {
     return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));

@@ -2,42 +2,61 @@
 // run by the module calls the module again; each frame pops only its own.
 #include "binding/call_scope.h"
 
-#include <vector>
+#include <cstdlib>
+#include <new>
+#include <utility>
 
 namespace ostrel {
 
+constinit thread_local TemporaryStack temporary_stack{};
+
 namespace {
 
-// Initial-exec TLS: the module is loaded once per process and this is one
-// small object, so it fits the static TLS reserve, and every call is spared
-// a __tls_get_addr lookup.
-[[gnu::tls_model("initial-exec")]] thread_local std::vector<PyObject*> temporaries;
+// Frees the thread's buffer when the thread ends. The stack is left empty
+// and usable, should anything call the module after that.
+struct StackRelease {
+    ~StackRelease() {
+        std::free(std::exchange(temporary_stack.items, nullptr));
+        temporary_stack.size = 0;
+        temporary_stack.capacity = 0;
+    }
+};
 
 }  // namespace
 
-CallScope::CallScope() noexcept : height_(temporaries.size()) {}
+void CallScope::prepare_thread() noexcept {
+    // Registered on first use, with the C++ runtime's per-thread exit list.
+    thread_local StackRelease release;
+    (void)release;
+}
 
-void CallScope::close() noexcept {
-    if (!open_) return;
-    open_ = false;
+void CallScope::release_down_to(std::size_t height) noexcept {
     // Release in push order. A finaliser run by a release may call the
     // module again: that nested frame opens above the current top and pops
     // back to it, so our entries below stay where they are. Each entry is
     // cleared before its release so that nothing can see it twice.
-    std::size_t top = temporaries.size();
-    for (std::size_t i = height_; i < top; ++i) {
-        PyObject* object = temporaries[i];
-        temporaries[i] = nullptr;
+    std::size_t top = temporary_stack.size;
+    for (std::size_t i = height; i < top; ++i) {
+        PyObject* object = std::exchange(temporary_stack.items[i], nullptr);
         Py_XDECREF(object);
     }
-    temporaries.resize(height_);
+    temporary_stack.size = height;
 }
 
 PyObject* CallScope::push(ObjectRef object) {
-    PyObject* borrowed = object.get();
-    temporaries.push_back(borrowed);  // on bad_alloc, `object` still owns it
-    (void)object.release();
-    return borrowed;
+    TemporaryStack& stack = temporary_stack;
+    if (stack.size == stack.capacity) {
+        // A call holds a few temporaries (keyword names and values, encoded
+        // strings); 16 serve the usual call, nested ones included, without
+        // growing again. On bad_alloc `object` still owns its reference.
+        std::size_t capacity = stack.capacity == 0 ? 16 : 2 * stack.capacity;
+        void* grown = std::realloc(stack.items, capacity * sizeof(PyObject*));
+        if (grown == nullptr) throw std::bad_alloc();
+        stack.items = static_cast<PyObject**>(grown);
+        stack.capacity = capacity;
+    }
+    stack.items[stack.size++] = object.release();
+    return stack.items[stack.size - 1];
 }
 
 }  // namespace ostrel

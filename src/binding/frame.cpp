@@ -4,22 +4,32 @@
 #include "binding/frame.h"
 
 #include "binding/py_err.h"
+#include "fault/fault.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace ostrel {
 
-void raise_memory_error() noexcept {
-    PyErr_NoMemory();
+namespace {
+
+void raise_memory_error(PyErr error) noexcept {
+    // Fetched and no-memory errors restore without making anything.
+    try {
+        std::move(error).restore();
+    } catch (...) {
+        PyErr_NoMemory();
+    }
 }
 
 void raise_fault_as_panic(const InternalFault& fault) noexcept {
     try {
         std::string message = fault.message().value_or("panic from Rust code");
         panic_error(std::move(message)).restore();
+    } catch (RefusedAllocation& refused) {
+        raise_memory_error(refused.take());
     } catch (const std::bad_alloc&) {
-        raise_memory_error();
+        raise_memory_error(memory_error());
     } catch (...) {
         // The PanicException itself could not be made: report the fault with
         // the nearest built-in type rather than leaving no exception set.
@@ -27,22 +37,46 @@ void raise_fault_as_panic(const InternalFault& fault) noexcept {
     }
 }
 
+[[noreturn]] void abort_at_boundary() noexcept {
+    std::fputs("uncaught panic at ffi boundary\n", stderr);
+    std::fflush(stderr);
+    std::abort();
+}
+
+}  // namespace
+
 void raise_error(PyErr error) noexcept {
     try {
         std::move(error).restore();
     } catch (const InternalFault& fault) {
         raise_fault_as_panic(fault);
+    } catch (RefusedAllocation& refused) {
+        raise_memory_error(refused.take());
     } catch (const std::bad_alloc&) {
-        raise_memory_error();
+        raise_memory_error(memory_error());
     } catch (...) {
         raise_fault_as_panic(InternalFault(std::nullopt));
     }
 }
 
-void abort_at_boundary() noexcept {
-    std::fputs("uncaught panic at ffi boundary\n", stderr);
-    std::fflush(stderr);
-    std::abort();
+void raise_thrown(std::exception_ptr thrown) noexcept {
+    try {
+        std::rethrow_exception(std::move(thrown));
+    } catch (const InternalFault& fault) {
+        raise_fault_as_panic(fault);
+    } catch (RefusedAllocation& refused) {
+        raise_memory_error(refused.take());
+    } catch (const std::bad_alloc&) {
+        raise_memory_error(memory_error());
+    } catch (const std::exception& unexpected) {
+        try {
+            raise_fault_as_panic(InternalFault(std::string(unexpected.what())));
+        } catch (...) {
+            raise_memory_error(memory_error());
+        }
+    } catch (...) {
+        abort_at_boundary();
+    }
 }
 
 }  // namespace ostrel

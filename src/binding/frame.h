@@ -1,71 +1,62 @@
-// The call frame that every entry from the interpreter runs in: it opens a
-// CallScope, runs the body under a guard, raises a returned PyErr or turns
-// an internal fault into PanicException, and closes the scope last. No C++
-// exception leaves an entry; exhausted memory becomes MemoryError.
+// The call frame that every entry from the interpreter runs in. It opens a
+// CallScope and runs the body; the body's outcome (a value, a returned
+// PyErr, or whatever it threw) is held until the scope has closed, so that
+// no finaliser run by releasing a temporary can see or replace the error,
+// and only then is the error raised. No C++ exception leaves an entry:
+// exhausted memory becomes MemoryError (the interpreter's own MemoryError
+// when it refused the allocation), an internal fault PanicException.
 #pragma once
 
 #include "binding/call_scope.h"
-#include "fault/fault.h"
 #include "binding/result.h"
+#include "binding/thread_setup.h"
 
-#include <new>
+#include <exception>
+#include <optional>
+#include <type_traits>
 
 namespace ostrel {
 
-// Raise helpers for the frame's failure paths; each sets exactly one
-// exception and never throws.
+// Raise the held outcome; each sets exactly one exception and never throws.
 void raise_error(PyErr error) noexcept;
-void raise_fault_as_panic(const InternalFault& fault) noexcept;
-void raise_memory_error() noexcept;
-[[noreturn]] void abort_at_boundary() noexcept;
+void raise_thrown(std::exception_ptr thrown) noexcept;
 
-// Runs `body` (returning Result<ObjectRef>) and returns a new reference or
-// null with an exception set.
+// Runs `body`. A body returning Result<ObjectRef> makes an entry that
+// returns a new reference, or null with an exception set. A body returning
+// Status (deallocation, whose body cannot fail) makes one that returns
+// nothing; a failure would be left set as the current exception.
 template <class Body>
-PyObject* run_frame(Body&& body) noexcept {
-    try {
-        CallScope scope;
-        PyObject* result = nullptr;
-        try {
-            Result<ObjectRef> outcome = body();
-            if (outcome.ok())
-                result = outcome.value().release();
-            else
-                raise_error(outcome.into_error());
-        } catch (const InternalFault& fault) {
-            raise_fault_as_panic(fault);
-        } catch (const std::bad_alloc&) {
-            raise_memory_error();
-        } catch (const std::exception& unexpected) {
-            raise_fault_as_panic(InternalFault(std::string(unexpected.what())));
-        }
-        scope.close();
-        return result;
-    } catch (...) {
-        abort_at_boundary();
-    }
-}
+auto run_frame(Body&& body) noexcept {
+    using Outcome = std::invoke_result_t<Body&>;
+    constexpr bool makes_object = std::is_same_v<Outcome, Result<ObjectRef>>;
+    static_assert(makes_object || std::is_same_v<Outcome, Status>);
 
-// For entries with no result (deallocation): a failure is left set as the
-// current exception.
-template <class Body>
-void run_frame_void(Body&& body) noexcept {
-    try {
+    prepare_thread();
+    PyObject* result = nullptr;
+    std::optional<PyErr> error;
+    std::exception_ptr thrown;
+    {
         CallScope scope;
         try {
-            Status status = body();
-            if (status) raise_error(std::move(*status));
-        } catch (const InternalFault& fault) {
-            raise_fault_as_panic(fault);
-        } catch (const std::bad_alloc&) {
-            raise_memory_error();
-        } catch (const std::exception& unexpected) {
-            raise_fault_as_panic(InternalFault(std::string(unexpected.what())));
+            Outcome outcome = body();
+            if constexpr (makes_object) {
+                if (outcome.ok())
+                    result = outcome.value().release();
+                else
+                    error = outcome.into_error();
+            } else {
+                error = std::move(outcome);
+            }
+        } catch (...) {
+            // Holds the exception object without copying it.
+            thrown = std::current_exception();
         }
-        scope.close();
-    } catch (...) {
-        abort_at_boundary();
     }
+    if (error) [[unlikely]]
+        raise_error(std::move(*error));
+    else if (thrown) [[unlikely]]
+        raise_thrown(std::move(thrown));
+    if constexpr (makes_object) return result;
 }
 
 }  // namespace ostrel

@@ -1,17 +1,19 @@
-// Attribute names made once per process: interned str objects kept in
-// process-wide cells, filled under the interpreter lock on first need and
-// never released, so that hot paths make no new string for a name.
+// The attribute names the module looks up: interned str objects, each made
+// once per process on first need (under the interpreter lock) and never
+// released, so that hot paths make no new string for a name. A failure to
+// make one is an internal fault.
 #pragma once
 
-#include "binding/py_err.h"
+#include <Python.h>
 
 namespace ostrel {
 
-// Borrowed; `cell` is the caller's static slot for this name.
-inline PyObject* interned_name(PyObject*& cell, const char* name) {
-    if (cell == nullptr) [[unlikely]]
-        cell = checked(PyUnicode_InternFromString(name)).release();
-    return cell;
-}
+// All borrowed.
+PyObject* all_name();       // "__all__"
+PyObject* name_name();      // "__name__"
+PyObject* qualname_name();  // "__qualname__"
+PyObject* dict_name();      // "__dict__"
+PyObject* iter_name();      // "__iter__"
+PyObject* next_name();      // "__next__"
 
 }  // namespace ostrel

@@ -2,8 +2,8 @@
 // that an `except Exception` clause does not swallow an internal fault.
 #include "binding/panic.h"
 
-#include "fault/fault.h"
 #include "binding/py_err.h"
+#include "fault/fault.h"
 
 #include <string>
 

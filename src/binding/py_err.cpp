@@ -1,10 +1,14 @@
 // The three forms of PyErr and how each is raised, normalised and read.
-// Only this file and the frame touch the interpreter's error indicator.
+// This file is where errors enter and leave the interpreter's error
+// indicator; besides it, only the frame's failure paths and the two
+// one-time type creations (PanicException, ChunksIter), which report a
+// failure before raising the fault, set or clear the indicator
+// (tests/test_source_rules.py holds the exact list).
 #include "binding/py_err.h"
 
-#include "fault/fault.h"
 #include "binding/interned.h"
 #include "binding/panic.h"
+#include "fault/fault.h"
 
 namespace ostrel {
 
@@ -19,6 +23,7 @@ PyObject* exception_type(ErrorKind kind) {
         case ErrorKind::SystemError: return PyExc_SystemError;
         case ErrorKind::ImportError: return PyExc_ImportError;
         case ErrorKind::StopIteration: return PyExc_StopIteration;
+        case ErrorKind::MemoryError: return PyExc_MemoryError;
         case ErrorKind::Panic: return panic_exception_type();
     }
     return PyExc_SystemError;
@@ -30,9 +35,7 @@ ObjectRef make_str(const std::string& text) {
 
 // The name used in conversion messages: the type's __qualname__.
 std::string type_name_of(PyObject* type) {
-    static PyObject* qualname = nullptr;
-    ObjectRef value =
-        ObjectRef::steal(PyObject_GetAttr(type, interned_name(qualname, "__qualname__")));
+    ObjectRef value = ObjectRef::steal(PyObject_GetAttr(type, qualname_name()));
     if (value && (PyType_GetFlags(Py_TYPE(value.get())) & Py_TPFLAGS_UNICODE_SUBCLASS)) {
         ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(value.get()));
         if (bytes)
@@ -81,6 +84,12 @@ PyErr PyErr::stop_iteration() {
         Lazy{ErrorKind::StopIteration, Argument::NoneTuple, std::string(), ObjectRef(), nullptr});
 }
 
+PyErr PyErr::no_memory() noexcept {
+    // An empty message and a null object: nothing here can allocate.
+    return PyErr(
+        Lazy{ErrorKind::MemoryError, Argument::NoMemory, std::string(), ObjectRef(), nullptr});
+}
+
 PyErr PyErr::fetched(ObjectRef type, ObjectRef value, ObjectRef traceback) noexcept {
     return PyErr(Fetched{std::move(type), std::move(value), std::move(traceback)});
 }
@@ -115,12 +124,17 @@ std::pair<ObjectRef, ObjectRef> PyErr::produce(Lazy& lazy) {
             argument = checked(PyTuple_New(1));
             PyTuple_SetItem(argument.get(), 0, ObjectRef::borrow(Py_None).release());
             break;
+        case Argument::NoMemory: break;  // the type alone; normalising makes the instance
     }
     return {std::move(type), std::move(argument)};
 }
 
 void PyErr::restore() && {
     if (auto* lazy = std::get_if<Lazy>(&state_)) {
+        if (lazy->argument == Argument::NoMemory) {
+            PyErr_NoMemory();
+            return;
+        }
         auto [type, argument] = produce(*lazy);
         PyErr_Restore(type.release(), argument.release(), nullptr);
         return;
@@ -247,7 +261,32 @@ std::string describe_error(PyErr& error) {
     return out;
 }
 
+RefusedAllocation::RefusedAllocation() noexcept {
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    type_ = ObjectRef::steal(type);
+    value_ = ObjectRef::steal(value);
+    traceback_ = ObjectRef::steal(traceback);
+}
+
+const char* RefusedAllocation::what() const noexcept {
+    return "the interpreter refused an allocation";
+}
+
+PyErr RefusedAllocation::take() noexcept {
+    if (!type_) return PyErr::no_memory();
+    return PyErr::fetched(std::move(type_), std::move(value_), std::move(traceback_));
+}
+
+PyErr memory_error() noexcept {
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) return RefusedAllocation().take();
+    // Anything else pending is replaced, as PyErr_NoMemory would replace it.
+    PyErr_Clear();
+    return PyErr::no_memory();
+}
+
 void api_failure() {
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) throw RefusedAllocation();
     PyErr_Print();
     raise_fault("Python API call failed");
 }

@@ -6,6 +6,7 @@
 
 #include "binding/py_ref.h"
 
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@ enum class ErrorKind {
     SystemError,
     ImportError,
     StopIteration,
+    MemoryError,
     Panic,
 };
 
@@ -34,6 +36,8 @@ public:
     static PyErr conversion(PyObject* object, const char* target);
     // StopIteration(None).
     static PyErr stop_iteration();
+    // MemoryError, raised as PyErr_NoMemory raises it: with no allocation.
+    static PyErr no_memory() noexcept;
     static PyErr fetched(ObjectRef type, ObjectRef value, ObjectRef traceback) noexcept;
 
     PyErr(PyErr&&) noexcept = default;
@@ -56,7 +60,7 @@ public:
     void set_cause(ObjectRef cause);
 
 private:
-    enum class Argument { Message, PanicMessage, Conversion, NoneTuple };
+    enum class Argument { Message, PanicMessage, Conversion, NoneTuple, NoMemory };
     struct Lazy {
         ErrorKind kind;
         Argument argument;
@@ -102,11 +106,42 @@ std::string render_text(PyObject* object);
 // "PyErr { type: ..., value: ..., traceback: ... }", for fault messages.
 std::string describe_error(PyErr& error);
 
-// A C-API call that had to make an object returned null: prints the pending
-// error and raises the internal fault "Python API call failed".
+// The interpreter refused an allocation that a C-API call needed. Its
+// MemoryError is taken out of the error indicator at once and travels to
+// the frame inside this exception, so that nothing run while the stack
+// unwinds (a release can run a finaliser) can replace it; the frame raises
+// it unchanged. Being a bad_alloc, it takes every path that exhausted
+// memory takes.
+class RefusedAllocation final : public std::bad_alloc {
+public:
+    // Takes the pending exception, a MemoryError.
+    RefusedAllocation() noexcept;
+    // Thrown objects must be copyable; copies share the exception.
+    RefusedAllocation(const RefusedAllocation& other) noexcept
+        : type_(ObjectRef::borrow(other.type_.get())),
+          value_(ObjectRef::borrow(other.value_.get())),
+          traceback_(ObjectRef::borrow(other.traceback_.get())) {}
+    RefusedAllocation& operator=(const RefusedAllocation&) = delete;
+    ~RefusedAllocation() override = default;
+
+    const char* what() const noexcept override;
+    // The MemoryError as an error value; a new one if it was taken before.
+    PyErr take() noexcept;
+
+private:
+    ObjectRef type_, value_, traceback_;
+};
+
+// For exhausted memory caught as bad_alloc: the pending MemoryError if the
+// interpreter has set one (it stays the same object), else a new one.
+PyErr memory_error() noexcept;
+
+// A C-API call that had to make an object returned null. A MemoryError
+// leaves as RefusedAllocation; any other error is printed and the internal
+// fault "Python API call failed" is raised.
 [[noreturn]] void api_failure();
 
-// Borrowed; ObjectRef wrapping a possibly-null new reference, or api_failure.
+// ObjectRef owning a new reference that must not be null, or api_failure.
 inline ObjectRef checked(PyObject* new_reference) {
     if (new_reference == nullptr) [[unlikely]]
         api_failure();

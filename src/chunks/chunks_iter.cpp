@@ -84,7 +84,7 @@ PyObject* chunks_iter(PyObject* self) noexcept {
 }
 
 void chunks_dealloc(PyObject* self) noexcept {
-    run_frame_void([&]() -> Status {
+    run_frame([&]() -> Status {
         auto* object = reinterpret_cast<ChunksObject*>(self);
         PyTypeObject* type = Py_TYPE(self);
         // Cleared first: releasing it can run Python code.

@@ -21,16 +21,6 @@ PyObject* empty_tuple() {
 
 }  // namespace
 
-PyObject* iter_name() {
-    static PyObject* cell = nullptr;
-    return interned_name(cell, "__iter__");
-}
-
-PyObject* next_name() {
-    static PyObject* cell = nullptr;
-    return interned_name(cell, "__next__");
-}
-
 Result<ChunksObject*> receiver(PyObject* self) {
     PyTypeObject* expected = reinterpret_cast<PyTypeObject*>(chunks_iter_type());
     PyTypeObject* actual = Py_TYPE(self);
@@ -62,8 +52,7 @@ iternextfunc static_next_slot(PyObject* object) {
     if (PyType_GetFlags(type) & Py_TPFLAGS_HEAPTYPE) return nullptr;
     if (PyType_GetSlot(type, Py_tp_getattro) != reinterpret_cast<void*>(&PyObject_GenericGetAttr))
         return nullptr;
-    static PyObject* dict_name = nullptr;
-    if (PyObject_HasAttr(object, interned_name(dict_name, "__dict__"))) return nullptr;
+    if (PyObject_HasAttr(object, dict_name())) return nullptr;
     return reinterpret_cast<iternextfunc>(PyType_GetSlot(type, Py_tp_iternext));
 }
 

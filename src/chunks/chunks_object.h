@@ -3,6 +3,7 @@
 // iteration slots, and method calls by name on the wrapped iterator.
 #pragma once
 
+#include "binding/interned.h"
 #include "binding/result.h"
 
 #include <cstddef>
@@ -67,10 +68,6 @@ public:
 private:
     ChunksObject* object_;
 };
-
-// Interned method names, made once per process and never released.
-PyObject* iter_name();
-PyObject* next_name();
 
 // object.<name>() with no arguments: the attribute is looked up afresh on
 // every call (instance attributes and __getattr__ hooks count) and the
