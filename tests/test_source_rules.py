@@ -53,7 +53,11 @@ def test_text_core_and_fault_home_stay_plain():
     for folder, allowed in homes.items():
         for path in sorted((SRC / folder).iterdir()):
             for header in re.findall(r'#include\s*[<"]([^>"]+)[>"]', path.read_text()):
-                if header == "Python.h" or ("/" in header or header.endswith(".h")) and not header.startswith(allowed):
+                if (
+                    header == "Python.h"
+                    or ("/" in header or header.endswith(".h"))
+                    and not header.startswith(allowed)
+                ):
                     offenders.append(f"{folder}/{path.name}: {header}")
     assert offenders == []
 
