@@ -11,6 +11,7 @@
 #include "binding/interned.h"
 #include "binding/py_err.h"
 #include "chunks/chunks_iter.h"
+#include "fault/compat_text.h"
 #include "fault/fault.h"
 #include "text_entries.h"
 
@@ -75,7 +76,7 @@ Result<ObjectRef> module_all(PyObject* module) {
     ObjectRef all = ObjectRef::steal(PyObject_GetAttr(module, all_name()));
     if (all) {
         if (PyType_GetFlags(Py_TYPE(all.get())) & Py_TPFLAGS_LIST_SUBCLASS) return all;
-        return conversion_error(all.get(), "PyList");
+        return conversion_error(all.get(), compat::list_target);
     }
     PyErr error = fetch_error();
     if (!PyErr_GivenExceptionMatches(error.type(), PyExc_AttributeError)) return error;
@@ -146,8 +147,7 @@ Result<ObjectRef> make_module() {
     ObjectRef module = ObjectRef::steal(PyModule_Create2(&module_def, PYTHON_ABI_VERSION));
     if (!module) return fetch_error();
     if (module_initialized.exchange(true, std::memory_order_seq_cst))
-        return PyErr::lazy(ErrorKind::ImportError,
-                           "PyO3 modules may only be initialized once per interpreter process");
+        return PyErr::lazy(ErrorKind::ImportError, compat::initialized_once);
     if (Status failure = populate_module(module.get())) return std::move(*failure);
     return module;
 }

@@ -5,6 +5,7 @@
 #include "binding/bind_arguments.h"
 
 #include "binding/call_scope.h"
+#include "fault/compat_text.h"
 
 #include <string_view>
 
@@ -37,7 +38,7 @@ Status bind_arguments(const ParamTable& table, PyObject* args, PyObject* kwargs,
             PyObject* key = CallScope::push(ObjectRef::borrow(raw_key));
             PyObject* value = CallScope::push(ObjectRef::borrow(raw_value));
             if (!(PyType_GetFlags(Py_TYPE(key)) & Py_TPFLAGS_UNICODE_SUBCLASS)) [[unlikely]]
-                return conversion_error(key, "PyString");
+                return conversion_error(key, compat::str_target);
             ObjectRef encoded = ObjectRef::steal(PyUnicode_AsUTF8String(key));
             if (!encoded) [[unlikely]] {
                 // A lone surrogate: such a name matches no parameter.

@@ -4,6 +4,7 @@
 #include "binding/frame.h"
 
 #include "binding/py_err.h"
+#include "fault/compat_text.h"
 #include "fault/fault.h"
 
 #include <cstdio>
@@ -24,7 +25,7 @@ void raise_memory_error(PyErr error) noexcept {
 
 void raise_fault_as_panic(const InternalFault& fault) noexcept {
     try {
-        std::string message = fault.message().value_or("panic from Rust code");
+        std::string message = fault.message().value_or(compat::panic_without_message);
         panic_error(std::move(message)).restore();
     } catch (RefusedAllocation& refused) {
         raise_memory_error(refused.take());
@@ -38,7 +39,7 @@ void raise_fault_as_panic(const InternalFault& fault) noexcept {
 }
 
 [[noreturn]] void abort_at_boundary() noexcept {
-    std::fputs("uncaught panic at ffi boundary\n", stderr);
+    std::fputs(compat::panic_at_boundary, stderr);
     std::fflush(stderr);
     std::abort();
 }

@@ -3,6 +3,7 @@
 #include "binding/panic.h"
 
 #include "binding/py_err.h"
+#include "fault/compat_text.h"
 #include "fault/fault.h"
 
 #include <string>
@@ -10,14 +11,6 @@
 namespace ostrel {
 
 namespace {
-
-constexpr const char panic_doc[] =
-    "\n"
-    "The exception raised when Rust code called from Python panics.\n"
-    "\n"
-    "Like SystemExit, this exception is derived from BaseException so that\n"
-    "it will typically propagate all the way through the stack and cause the\n"
-    "Python interpreter to exit.\n";
 
 // Filled once under the interpreter lock, never released.
 PyObject* panic_exception_type_cell = nullptr;
@@ -27,7 +20,7 @@ PyObject* panic_exception_type_cell = nullptr;
 PyObject* panic_exception_type() {
     if (panic_exception_type_cell != nullptr) [[likely]]
         return panic_exception_type_cell;
-    PyObject* created = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException", panic_doc,
+    PyObject* created = PyErr_NewExceptionWithDoc(compat::panic_type_name, compat::panic_type_doc,
                                                   PyExc_BaseException, nullptr);
     if (created == nullptr) [[unlikely]] {
         // Taken directly: take_error would compare against the very type

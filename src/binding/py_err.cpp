@@ -8,6 +8,7 @@
 
 #include "binding/interned.h"
 #include "binding/panic.h"
+#include "fault/compat_text.h"
 #include "fault/fault.h"
 
 namespace ostrel {
@@ -209,11 +210,8 @@ std::optional<PyErr> take_error() {
         if (value && (PyType_GetFlags(Py_TYPE(value.get())) & Py_TPFLAGS_UNICODE_SUBCLASS))
             message = str_to_text(value.get());
         else
-            message = "Unwrapped panic from Python code";
-        std::fputs(
-            "--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n",
-            stderr);
-        std::fputs("Python stack trace below:\n", stderr);
+            message = compat::unwrapped_panic;
+        std::fputs(compat::resumed_panic_banner, stderr);
         std::fflush(stderr);
         PyErr_Restore(type.release(), value.release(), traceback.release());
         PyErr_PrintEx(0);
@@ -251,13 +249,13 @@ std::string render_text(PyObject* object) {
 
 std::string describe_error(PyErr& error) {
     error.normalize();
-    std::string out = "PyErr { type: " + repr_text(error.type());
-    out += ", value: ";
+    std::string out = compat::error_description_head + repr_text(error.type());
+    out += compat::error_description_value;
     out += error.instance() ? repr_text(error.instance()) : std::string("None");
-    out += ", traceback: ";
+    out += compat::error_description_traceback;
     PyObject* traceback = error.traceback();
     out += traceback ? "Some(" + repr_text(traceback) + ")" : std::string("None");
-    out += " }";
+    out += compat::error_description_tail;
     return out;
 }
 

@@ -2,6 +2,8 @@
 // raised. Kept free of Python so that the text core links without it.
 #include "fault/fault.h"
 
+#include "fault/compat_text.h"
+
 #include <cstdio>
 
 namespace ostrel {
@@ -14,8 +16,7 @@ bool hint_written = false;
 }  // namespace
 
 void raise_fault(std::string message, const char* file, unsigned line, unsigned column) {
-    std::fprintf(stderr, "thread '<unnamed>' panicked at '%s', %s:%u:%u\n", message.c_str(), file,
-                 line, column);
+    std::fprintf(stderr, compat::panic_report_format, message.c_str(), file, line, column);
     if (!hint_written) {
         hint_written = true;
         std::fputs(

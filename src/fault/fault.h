@@ -1,7 +1,10 @@
-// Internal faults: conditions that the module's own invariants rule out.
-// A fault unwinds as a C++ exception to the frame of the current entry,
-// which reports it to Python as PanicException. This header is free of
-// Python so that the plain C++ text core can raise faults too.
+// Internal faults: conditions that the module's own invariants rule out,
+// such as a C-API call that must not fail failing for a reason other than
+// memory. A fault unwinds as a C++ exception to the frame of the current
+// entry, which reports it to Python as PanicException; exhausted memory is
+// not a fault (it unwinds as std::bad_alloc and becomes MemoryError). This
+// header is free of Python so that the plain C++ text core can raise
+// faults too.
 #pragma once
 
 #include <exception>
@@ -26,8 +29,9 @@ private:
     std::optional<std::string> message_;
 };
 
-// Writes the one-line fault report to standard error (followed, the first
-// time in the process, by a hint on getting a backtrace) and throws.
+// Writes the one-line fault report to standard error (in the fixed layout
+// of compat_text.h; followed, the first time in the process, by a hint on
+// getting a backtrace) and throws.
 // The location defaults to the caller's; the builtins (rather than
 // std::source_location) keep the header usable by every compiler we build
 // the fuzzers with.
