@@ -2,8 +2,8 @@
 // run by the module calls the module again; each frame pops only its own.
 #include "binding/call_scope.h"
 
-#include <cstdlib>
-#include <new>
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace ostrel {
@@ -16,9 +16,10 @@ namespace {
 // and usable, should anything call the module after that.
 struct StackRelease {
     ~StackRelease() {
-        std::free(std::exchange(temporary_stack.items, nullptr));
-        temporary_stack.size = 0;
-        temporary_stack.capacity = 0;
+        TemporaryStack& stack = temporary_stack;
+        if (stack.items != nullptr)
+            std::allocator<PyObject*>().deallocate(stack.items, stack.capacity);
+        stack = TemporaryStack{};
     }
 };
 
@@ -50,9 +51,13 @@ PyObject* CallScope::push(ObjectRef object) {
         // strings); 16 serve the usual call, nested ones included, without
         // growing again. On bad_alloc `object` still owns its reference.
         std::size_t capacity = stack.capacity == 0 ? 16 : 2 * stack.capacity;
-        void* grown = std::realloc(stack.items, capacity * sizeof(PyObject*));
-        if (grown == nullptr) throw std::bad_alloc();
-        stack.items = static_cast<PyObject**>(grown);
+        std::allocator<PyObject*> allocator;
+        PyObject** grown = allocator.allocate(capacity);
+        if (stack.items != nullptr) {
+            std::copy_n(stack.items, stack.size, grown);
+            allocator.deallocate(stack.items, stack.capacity);
+        }
+        stack.items = grown;
         stack.capacity = capacity;
     }
     stack.items[stack.size++] = object.release();
