@@ -49,14 +49,9 @@ void raise_fault_as_panic(const InternalFault& fault) noexcept {
 void raise_error(PyErr error) noexcept {
     try {
         std::move(error).restore();
-    } catch (const InternalFault& fault) {
-        raise_fault_as_panic(fault);
-    } catch (RefusedAllocation& refused) {
-        raise_memory_error(refused.take());
-    } catch (const std::bad_alloc&) {
-        raise_memory_error(memory_error());
     } catch (...) {
-        raise_fault_as_panic(InternalFault(std::nullopt));
+        // Making the exception failed: raise that failure instead.
+        raise_thrown(std::current_exception());
     }
 }
 
