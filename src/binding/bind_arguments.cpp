@@ -28,6 +28,11 @@ Status bind_arguments(const ParamTable& table, PyObject* args, PyObject* kwargs,
         slots[i] = PyTuple_GetItem(args, static_cast<Py_ssize_t>(i));
     if (given > positional) [[unlikely]]
         return PyErr::lazy(ErrorKind::TypeError, too_many_message(table, given));
+    // The usual call: the positionals given, no keywords, and no keyword-only
+    // parameter; nothing below could then fail.
+    if (kwargs == nullptr && given >= table.required_positional && table.keyword_only.empty())
+        [[likely]]
+        return std::nullopt;
 
     std::vector<std::string> misused;  // positional-only names given by keyword
     if (kwargs != nullptr) {
