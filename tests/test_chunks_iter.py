@@ -383,6 +383,50 @@ def test_references_are_released():
     assert inner_ref() is None
 
 
+DROPPED_MID_STEP = textwrap.dedent(
+    """
+    import ctypes, itertools
+    from ostrel_lib import ChunksIter
+
+    class ByName:  # stepped by looking "__next__" up
+        def __init__(self, drop):
+            self.drop, self.n = drop, 0
+        def __iter__(self):
+            return self
+        def __next__(self):
+            self.n += 1
+            if self.n == 2:
+                self.drop()
+            return self.n
+
+    def through_slot(drop):  # map is stepped through its type's next slot
+        return map(lambda n: n if n != 2 else drop() or n, itertools.count(1))
+
+    get_slot = ctypes.pythonapi.PyType_GetSlot
+    get_slot.restype, get_slot.argtypes = ctypes.c_void_p, [ctypes.py_object, ctypes.c_int]
+    # The slot called with the bare address, so the call itself holds no reference.
+    iternext = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.c_void_p)(get_slot(ChunksIter, 63))
+
+    for make in (ByName, through_slot):
+        # chain steps its current iterator through a borrowed reference;
+        # __setstate__ drops that one and the list that held the other.
+        reset = lambda: chain.__setstate__((iter(()),))
+        chain = itertools.chain.from_iterable([ChunksIter(make(lambda: reset()), 3)])
+        print(next(chain), end=" ")
+        # A list holds the only reference and the inner iterator clears it.
+        holder = [ChunksIter(make(lambda: holder.clear()), 3)]
+        print(iternext(id(holder[0])), holder)
+    """
+)
+
+
+def test_instance_dropped_during_its_own_step_finishes_the_step(run_python):
+    # The last reference goes while inner runs; the step must still end with
+    # the chunk, and nothing may touch the freed instance.
+    run = run_python(DROPPED_MID_STEP)
+    assert (run.returncode, run.stdout) == (0, "[1, 2, 3] [1, 2, 3] []\n" * 2), run.stderr
+
+
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="RLIMIT_AS and /proc are Linux's")
 @pytest.mark.skipif(
     os.environ.get("OSTREL_SANITIZED") == "1", reason="sanitizers reserve the address space"

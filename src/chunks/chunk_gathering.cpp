@@ -124,9 +124,15 @@ ObjectRef to_list(Gathered& items) {
 }
 
 Result<ObjectRef> step(ChunksObject& self) {
+    // The interpreter steps an iterator through a borrowed reference, and
+    // the inner iterator's Python code may drop every other one (a chain
+    // that moves on, a list that is cleared). Our own keeps the instance
+    // alive to the end of the step; it goes last, after the access is
+    // given back, so a deallocation it triggers sees a free instance.
+    ObjectRef keep_alive = ObjectRef::borrow(reinterpret_cast<PyObject*>(&self));
     // Declared before the buffer, so that gathered items are released while
-    // the instance is still held and the access is given back last, on
-    // every path out of this function.
+    // the instance is still held and the access is given back after them,
+    // on every path out of this function.
     ExclusiveAccess access(self);
     if (!access.held()) [[unlikely]]
         return PyErr::lazy(ErrorKind::RuntimeError, "Already borrowed");
