@@ -4,60 +4,75 @@
 #include "binding/frame.h"
 #include "chunks/chunks_object.h"
 
+#include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
-#include <vector>
 
 namespace ostrel::chunks {
 
 namespace {
 
-// The gathered items, in order. The first few live inside the buffer, so
-// that small chunks cost no heap allocation; the rest go to a vector that
-// grows geometrically and never reserves chunk_size slots, so a huge
-// chunk_size over a short iterator costs nothing up front. Should memory
-// run out, bad_alloc unwinds through here and every item is released.
+// The scratch buffer's first size. The buffer outlives the step, so its
+// growth is paid once per instance rather than once per chunk, and the
+// first size only decides how many of those few early allocations there
+// are; 16 slots (128 bytes) cover the small chunk sizes in one.
+constexpr std::size_t first_scratch_capacity = 16;
+
+// The items of one step, in order, in the instance's scratch buffer. The
+// buffer grows geometrically as items arrive and never beyond chunk_size,
+// so a huge chunk_size over a short iterator costs nothing up front. What
+// the step has not handed to its list when it ends (an error, a fault,
+// exhausted memory) is released here.
 class Gathered {
 public:
-    Gathered() = default;
+    explicit Gathered(ChunksObject& self) noexcept : self_(self) {}
     Gathered(const Gathered&) = delete;
     Gathered& operator=(const Gathered&) = delete;
     ~Gathered() {
-        for (std::size_t i = 0; i < size_; ++i) Py_XDECREF(slot(i));
+        for (std::size_t i = 0; i < count_; ++i) Py_DECREF(self_.scratch[i]);
     }
 
-    std::size_t size() const noexcept { return size_; }
-    bool empty() const noexcept { return size_ == 0; }
+    bool empty() const noexcept { return count_ == 0; }
 
-    void push_back(ObjectRef item) {
-        if (size_ < inline_count) {
-            inline_[size_] = item.release();
-        } else {
-            overflow_.push_back(item.get());  // on bad_alloc, `item` still owns it
-            (void)item.release();
-        }
-        ++size_;
+    // Takes over the reference to `item`.
+    void push_back(PyObject* item) {
+        if (count_ == self_.scratch_capacity) [[unlikely]]
+            grow(item);
+        self_.scratch[count_++] = item;
     }
 
-    // Hands item i over to the caller; the buffer keeps a null in its place.
-    PyObject* take(std::size_t i) noexcept { return std::exchange(slot(i), nullptr); }
+    // A list made at its final length; PyList_SetItem takes each reference.
+    ObjectRef to_list() {
+        ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(count_)));
+        for (std::size_t i = 0; i < count_; ++i)
+            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), self_.scratch[i]);
+        count_ = 0;
+        return list;
+    }
 
 private:
-    static constexpr std::size_t inline_count = 16;
-
-    PyObject*& slot(std::size_t i) noexcept {
-        return i < inline_count ? inline_[i] : overflow_[i - inline_count];
+    void grow(PyObject* item) {
+        ObjectRef pending = ObjectRef::steal(item);  // released if the buffer cannot grow
+        std::size_t capacity = std::min(
+            self_.chunk_size, std::max(first_scratch_capacity, 2 * self_.scratch_capacity));
+        auto larger = std::make_unique_for_overwrite<PyObject*[]>(capacity);
+        std::copy_n(self_.scratch, count_, larger.get());
+        release_scratch(self_);
+        self_.scratch = larger.release();
+        self_.scratch_capacity = capacity;
+        (void)pending.release();
     }
 
-    PyObject* inline_[inline_count] = {};
-    std::vector<PyObject*> overflow_;
-    std::size_t size_ = 0;
+    ChunksObject& self_;
+    std::size_t count_ = 0;
 };
 
-// Ends the gathering with `error`, unless it is the end signal
-// (StopIteration or a subclass), which only marks the instance exhausted.
-Status end_or_fail(ChunksObject& self, PyErr error) {
-    if (!PyErr_GivenExceptionMatches(error.type(), PyExc_StopIteration)) return error;
+// Ends the gathering with `error`, unless it is the end signal (no
+// exception at all, or StopIteration or a subclass), which only marks the
+// instance exhausted.
+Status end_or_fail(ChunksObject& self, std::optional<PyErr> error) {
+    if (error && !PyErr_GivenExceptionMatches(error->type(), PyExc_StopIteration)) return error;
     self.exhausted = true;  // the StopIteration and its value are dropped
     return std::nullopt;
 }
@@ -66,17 +81,18 @@ Status end_or_fail(ChunksObject& self, PyErr error) {
 // The end (a None item, or StopIteration or a subclass) sets `exhausted`
 // and is not an error; any other failure is returned and the caller drops
 // what was gathered, leaving the instance active.
-Status gather_by_name(ChunksObject& self, Gathered& items) {
-    for (std::size_t asked = 0; asked < self.chunk_size && !self.exhausted; ++asked) {
+Status gather_by_name(ChunksObject& self, PyObject* inner, Gathered& items) {
+    const std::size_t wanted = self.chunk_size;
+    for (std::size_t asked = 0; asked < wanted; ++asked) {
         // Looked up again for every item: a __next__ replaced while we
         // iterate is used from the next item on.
-        Result<ObjectRef> item = call_by_name(self.inner, next_name());
+        Result<ObjectRef> item = call_by_name(inner, next_name());
         if (!item.ok()) return end_or_fail(self, item.into_error());
         if (item.value().get() == Py_None) {
             self.exhausted = true;
-        } else {
-            items.push_back(std::move(item.value()));
+            break;
         }
+        items.push_back(item.value().release());
     }
     return std::nullopt;
 }
@@ -91,36 +107,24 @@ struct RecursionLevel {
 // "__next__" by name would enter and leave one recursion level per item,
 // always at this same depth, so entering it once for the whole chunk
 // gives every item the same limit.
-Status gather_through_slot(ChunksObject& self, Gathered& items) {
+Status gather_through_slot(ChunksObject& self, PyObject* inner, Gathered& items) {
     if (Py_EnterRecursiveCall(" while calling a Python object")) [[unlikely]]
         return fetch_error();
-    std::optional<PyErr> failure;
-    {
-        RecursionLevel level;
-        for (std::size_t asked = 0; asked < self.chunk_size; ++asked) {
-            ObjectRef item = ObjectRef::steal(self.fast_next(self.inner));
-            if (!item) {
-                failure = take_error();
-                if (!failure) self.exhausted = true;
-                break;
-            }
-            if (item.get() == Py_None) {
-                self.exhausted = true;
-                break;
-            }
-            items.push_back(std::move(item));
+    RecursionLevel level;
+    const iternextfunc next = self.fast_next;
+    const std::size_t wanted = self.chunk_size;
+    for (std::size_t asked = 0; asked < wanted; ++asked) {
+        PyObject* item = next(inner);
+        if (item == nullptr) [[unlikely]]
+            return end_or_fail(self, take_error());
+        if (item == Py_None) [[unlikely]] {
+            Py_DECREF(item);
+            self.exhausted = true;
+            break;
         }
+        items.push_back(item);
     }
-    if (failure) return end_or_fail(self, std::move(*failure));
     return std::nullopt;
-}
-
-// A list made at its final length; PyList_SetItem takes each reference.
-ObjectRef to_list(Gathered& items) {
-    ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    for (std::size_t i = 0; i < items.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), items.take(i));
-    return list;
 }
 
 Result<ObjectRef> step(ChunksObject& self) {
@@ -130,20 +134,28 @@ Result<ObjectRef> step(ChunksObject& self) {
     // alive to the end of the step; it goes last, after the access is
     // given back, so a deallocation it triggers sees a free instance.
     ObjectRef keep_alive = ObjectRef::borrow(reinterpret_cast<PyObject*>(&self));
-    // Declared before the buffer, so that gathered items are released while
-    // the instance is still held and the access is given back after them,
-    // on every path out of this function.
     ExclusiveAccess access(self);
     if (!access.held()) [[unlikely]]
         return PyErr::lazy(ErrorKind::RuntimeError, "Already borrowed");
     if (self.exhausted) return PyErr::stop_iteration();
 
-    Gathered items;
-    Status failure =
-        self.fast_next != nullptr ? gather_through_slot(self, items) : gather_by_name(self, items);
+    // Only destruction releases `inner`, and keep_alive rules that out;
+    // the step still holds its own reference to what it is calling.
+    ObjectRef inner = ObjectRef::borrow(self.inner);
+    Status failure;
+    ObjectRef chunk;
+    {
+        // Items not handed over are released here, while the instance is
+        // still held.
+        Gathered items(self);
+        failure = self.fast_next != nullptr ? gather_through_slot(self, inner.get(), items)
+                                            : gather_by_name(self, inner.get(), items);
+        if (!failure && !items.empty()) chunk = items.to_list();
+    }
+    if (self.exhausted) release_scratch(self);
     if (failure) return std::move(*failure);
-    if (items.empty()) return PyErr::stop_iteration();
-    return to_list(items);
+    if (!chunk) return PyErr::stop_iteration();
+    return chunk;
 }
 
 }  // namespace
