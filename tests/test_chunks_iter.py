@@ -513,3 +513,17 @@ def test_builtin_iterators_behave_as_through_their_next_method(make, size):
     # Builtin iterators may be stepped through their type's slot; nothing
     # about the outcome may differ from calling __next__ by name.
     assert outcomes(ChunksIter(make(), size)) == outcomes(ChunksIter(ByName(make()), size))
+
+
+@pytest.mark.parametrize("wrap", [iter, ByName], ids=["through the slot", "by name"])
+def test_chunks_are_the_slices_at_every_growth_step(wrap):
+    # Sizes and lengths around each point where a chunk's storage changes
+    # shape; every list is exactly as long as its contents, spare slots none.
+    for size in (1, 7, 8, 9, 16, 17, 33, 100):
+        items = list(range(5 * size + 3))
+        for length in (0, 1, size - 1, size, size + 1, len(items)):
+            source = items[:length]
+            expected = [source[i : i + size] for i in range(0, length, size)]
+            chunks = list(ChunksIter(wrap(source), size))
+            assert chunks == expected, (size, length)
+            assert [sys.getsizeof(c) for c in chunks] == [sys.getsizeof(c * 1) for c in chunks]

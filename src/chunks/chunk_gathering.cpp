@@ -5,7 +5,7 @@
 #include "chunks/chunks_object.h"
 
 #include <algorithm>
-#include <memory>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -13,59 +13,129 @@ namespace ostrel::chunks {
 
 namespace {
 
-// The scratch buffer's first size. The buffer outlives the step, so its
-// growth is paid once per instance rather than once per chunk, and the
-// first size only decides how many of those few early allocations there
-// are; 16 slots (128 bytes) cover the small chunk sizes in one.
-constexpr std::size_t first_scratch_capacity = 16;
+// A chunk's first items wait on the stack: one that ends within them
+// needs no list until its length is known, so it is made at its final
+// length with nothing to hide from the collector. Past them the items go
+// straight into a list, which must be hidden from the collector and shown
+// again (two calls per chunk) and, for a short chunk, copied once more.
+// Measured against each other, the stack wins up to about 16 items and
+// the list beyond (fewer stores, and no second buffer to stream through).
+constexpr std::size_t stacked_count = 16;
 
-// The items of one step, in order, in the instance's scratch buffer. The
-// buffer grows geometrically as items arrive and never beyond chunk_size,
-// so a huge chunk_size over a short iterator costs nothing up front. What
-// the step has not handed to its list when it ends (an error, a fault,
-// exhausted memory) is released here.
-class Gathered {
+// The first list of an instance that has not yet delivered a whole chunk
+// has this many slots (or chunk_size, if smaller), and each growth doubles
+// it, so that a huge chunk_size over a short iterator costs nothing up
+// front.
+constexpr std::size_t first_capacity = 2 * stacked_count;
+
+// Exhausted memory in the interpreter: its MemoryError is dropped and the
+// step unwinds as the module's other allocations do.
+[[noreturn]] void refused_allocation() {
+    (void)take_error();
+    throw std::bad_alloc();
+}
+
+// A list of `size` slots, filled by the caller before any Python code runs.
+ObjectRef new_list(std::size_t size) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(size));
+    if (list == nullptr) [[unlikely]]
+        refused_allocation();
+    return ObjectRef::steal(list);
+}
+
+// The chunk of one step. Past the stacked items it goes into a list made
+// before its length is known and filled in place, so no later item is
+// copied on the way; while that list has empty slots it is kept away from
+// the collector, lest Python code run by inner find it through
+// gc.get_objects() and read a hole. A chunk that fills it is delivered as
+// it is; a shorter one as an exact copy. What is gathered but not
+// delivered (an error, a fault, exhausted memory) is released with it.
+class ChunkList {
 public:
-    explicit Gathered(ChunksObject& self) noexcept : self_(self) {}
-    Gathered(const Gathered&) = delete;
-    Gathered& operator=(const Gathered&) = delete;
-    ~Gathered() {
-        for (std::size_t i = 0; i < count_; ++i) Py_DECREF(self_.scratch[i]);
+    // `capacity` is the size of the list made past the stacked items;
+    // `limit` is chunk_size.
+    ChunkList(std::size_t capacity, std::size_t limit) noexcept
+        : capacity_(capacity), limit_(limit) {}
+    ChunkList(const ChunkList&) = delete;
+    ChunkList& operator=(const ChunkList&) = delete;
+    // Until a list takes them, the stacked items are ours to release.
+    ~ChunkList() {
+        if (!list_)
+            for (std::size_t i = 0; i < size_; ++i) Py_DECREF(stacked_[i]);
     }
 
-    bool empty() const noexcept { return count_ == 0; }
+    bool empty() const noexcept { return size_ == 0; }
+    bool full() const noexcept { return size_ == limit_; }
 
     // Takes over the reference to `item`.
     void push_back(PyObject* item) {
-        if (count_ == self_.scratch_capacity) [[unlikely]]
+        if (!list_) {
+            if (size_ < stacked_count) {
+                stacked_[size_++] = item;
+                return;
+            }
+            spill(item);
+        } else if (size_ == capacity_) [[unlikely]] {
             grow(item);
-        self_.scratch[count_++] = item;
+        }
+        PyList_SetItem(list_.get(), static_cast<Py_ssize_t>(size_++), item);
     }
 
-    // A list made at its final length; PyList_SetItem takes each reference.
-    ObjectRef to_list() {
-        ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(count_)));
-        for (std::size_t i = 0; i < count_; ++i)
-            PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), self_.scratch[i]);
-        count_ = 0;
-        return list;
+    ObjectRef deliver() {
+        if (!list_) {
+            ObjectRef list = new_list(size_);
+            for (std::size_t i = 0; i < size_; ++i)
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), stacked_[i]);
+            size_ = 0;
+            return list;
+        }
+        if (size_ == capacity_) {
+            PyObject_GC_Track(list_.get());
+            size_ = 0;
+            return std::move(list_);
+        }
+        PyObject* exact = PyList_GetSlice(list_.get(), 0, static_cast<Py_ssize_t>(size_));
+        if (exact == nullptr) [[unlikely]]
+            refused_allocation();
+        return ObjectRef::steal(exact);
     }
 
 private:
-    void grow(PyObject* item) {
-        ObjectRef pending = ObjectRef::steal(item);  // released if the buffer cannot grow
-        std::size_t capacity = std::min(
-            self_.chunk_size, std::max(first_scratch_capacity, 2 * self_.scratch_capacity));
-        auto larger = std::make_unique_for_overwrite<PyObject*[]>(capacity);
-        std::copy_n(self_.scratch, count_, larger.get());
-        release_scratch(self_);
-        self_.scratch = larger.release();
-        self_.scratch_capacity = capacity;
+    static ObjectRef hidden_list(std::size_t size) {
+        ObjectRef list = new_list(size);
+        PyObject_GC_UnTrack(list.get());
+        return list;
+    }
+
+    // Moves the stacked items into a list; `item` is released should that fail.
+    void spill(PyObject* item) {
+        ObjectRef pending = ObjectRef::steal(item);
+        list_ = hidden_list(capacity_);
+        for (std::size_t i = 0; i < stacked_count; ++i)
+            PyList_SetItem(list_.get(), static_cast<Py_ssize_t>(i), stacked_[i]);
         (void)pending.release();
     }
 
-    ChunksObject& self_;
-    std::size_t count_ = 0;
+    // The same into a list twice as long (at most chunk_size).
+    void grow(PyObject* item) {
+        ObjectRef pending = ObjectRef::steal(item);
+        std::size_t capacity = std::min(limit_, 2 * capacity_);
+        ObjectRef larger = hidden_list(capacity);
+        // The full list replaces the first slots: its references are
+        // copied, and dropping it then releases its own.
+        if (PyList_SetSlice(larger.get(), 0, static_cast<Py_ssize_t>(size_), list_.get()) != 0)
+            [[unlikely]]
+            refused_allocation();
+        list_ = std::move(larger);
+        capacity_ = capacity;
+        (void)pending.release();
+    }
+
+    PyObject* stacked_[stacked_count];  // the first items while list_ is null
+    ObjectRef list_;
+    std::size_t size_ = 0;
+    std::size_t capacity_;
+    std::size_t limit_;
 };
 
 // Ends the gathering with `error`, unless it is the end signal (no
@@ -81,7 +151,7 @@ Status end_or_fail(ChunksObject& self, std::optional<PyErr> error) {
 // The end (a None item, or StopIteration or a subclass) sets `exhausted`
 // and is not an error; any other failure is returned and the caller drops
 // what was gathered, leaving the instance active.
-Status gather_by_name(ChunksObject& self, PyObject* inner, Gathered& items) {
+Status gather_by_name(ChunksObject& self, PyObject* inner, ChunkList& items) {
     const std::size_t wanted = self.chunk_size;
     for (std::size_t asked = 0; asked < wanted; ++asked) {
         // Looked up again for every item: a __next__ replaced while we
@@ -107,7 +177,7 @@ struct RecursionLevel {
 // "__next__" by name would enter and leave one recursion level per item,
 // always at this same depth, so entering it once for the whole chunk
 // gives every item the same limit.
-Status gather_through_slot(ChunksObject& self, PyObject* inner, Gathered& items) {
+Status gather_through_slot(ChunksObject& self, PyObject* inner, ChunkList& items) {
     if (Py_EnterRecursiveCall(" while calling a Python object")) [[unlikely]]
         return fetch_error();
     RecursionLevel level;
@@ -142,20 +212,16 @@ Result<ObjectRef> step(ChunksObject& self) {
     // Only destruction releases `inner`, and keep_alive rules that out;
     // the step still holds its own reference to what it is calling.
     ObjectRef inner = ObjectRef::borrow(self.inner);
-    Status failure;
-    ObjectRef chunk;
-    {
-        // Items not handed over are released here, while the instance is
-        // still held.
-        Gathered items(self);
-        failure = self.fast_next != nullptr ? gather_through_slot(self, inner.get(), items)
-                                            : gather_by_name(self, inner.get(), items);
-        if (!failure && !items.empty()) chunk = items.to_list();
-    }
-    if (self.exhausted) release_scratch(self);
+    const std::size_t wanted = self.chunk_size;
+    // Declared after the access, so that items not delivered are released
+    // while the instance is still held.
+    ChunkList items(self.full_chunk_seen ? wanted : std::min(wanted, first_capacity), wanted);
+    Status failure = self.fast_next != nullptr ? gather_through_slot(self, inner.get(), items)
+                                               : gather_by_name(self, inner.get(), items);
     if (failure) return std::move(*failure);
-    if (!chunk) return PyErr::stop_iteration();
-    return chunk;
+    if (items.empty()) return PyErr::stop_iteration();
+    if (items.full()) self.full_chunk_seen = true;
+    return items.deliver();
 }
 
 }  // namespace

@@ -62,8 +62,7 @@ Result<ObjectRef> construct(PyTypeObject* type, PyObject* args, PyObject* kwargs
     object->exhausted = false;
     object->borrow_flag = 0;
     object->fast_next = static_next_slot(object->inner);
-    object->scratch = nullptr;
-    object->scratch_capacity = 0;
+    object->full_chunk_seen = false;
     return self;
 }
 
@@ -91,7 +90,6 @@ void chunks_dealloc(PyObject* self) noexcept {
         PyTypeObject* type = Py_TYPE(self);
         // Cleared first: releasing it can run Python code.
         Py_XDECREF(std::exchange(object->inner, nullptr));
-        release_scratch(*object);
         auto free_instance = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
         free_instance(self);
         // Instances of a heap type keep their type alive; this was ours.

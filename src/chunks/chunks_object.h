@@ -20,20 +20,11 @@ struct ChunksObject {
     // indistinguishable from calling "__next__" by name (see
     // static_next_slot); null otherwise. Fixed at construction.
     iternextfunc fast_next;
-    // Where a step gathers its items before it knows how many make the
-    // list. Kept from one step to the next, so that stepping costs no
-    // allocation but the chunk's own list; it holds no item between steps
-    // and is freed once the instance is exhausted, and at destruction.
-    PyObject** scratch;
-    std::size_t scratch_capacity;
+    // Set once a step has delivered a whole chunk: later steps then make
+    // their list at chunk_size at once, having seen that inner gives that
+    // many. Until then a list starts small and grows.
+    bool full_chunk_seen;
 };
-
-// Frees the scratch buffer, which must hold no item.
-inline void release_scratch(ChunksObject& object) noexcept {
-    delete[] object.scratch;
-    object.scratch = nullptr;
-    object.scratch_capacity = 0;
-}
 
 inline constexpr std::size_t exclusive_flag = ~std::size_t{0};
 
