@@ -1,11 +1,12 @@
-"""ChunksIter: chunking, end signals, chunk_size checks, binding messages,
-misbehaving inner iterators, the re-entrancy guard, the class's surface and
-the release of the wrapped iterator."""
+"""ChunksIter: chunking, end signals, chunk_size checks, misbehaving inner
+iterators, the re-entrancy guard, the class's surface and the release of
+the wrapped iterator. Its binding messages are tested with the other
+callables' (test_binding.py), a second thread's refusal with the other
+threaded cases (test_threads.py)."""
 
 import os
 import sys
 import textwrap
-import threading
 import weakref
 
 import pytest
@@ -166,27 +167,7 @@ def test_bad_chunk_size_is_refused_before_iter_is_called(size, error, message):
         ChunksIter(object(), size)
 
 
-@pytest.mark.parametrize(
-    "args, kwargs, message",
-    [
-        ((), {}, "missing 2 required positional arguments: 'iter' and 'chunk_size'"),
-        (([],), {}, "missing 1 required positional argument: 'chunk_size'"),
-        ((), {"chunk_size": 1}, "missing 1 required positional argument: 'iter'"),
-        (([], 1, 2), {}, "takes 2 positional arguments but 3 were given"),
-        (([], 1, 2), {"bad": 1}, "takes 2 positional arguments but 3 were given"),
-        (([], 1), {"bad": 1}, "got an unexpected keyword argument 'bad'"),
-        (([],), {"iter": []}, "got multiple values for argument 'iter'"),
-        (([],), {"Chunk_size": 1}, "got an unexpected keyword argument 'Chunk_size'"),
-    ],
-)
-def test_binding_messages(args, kwargs, message):
-    with pytest.raises(TypeError) as caught:
-        ChunksIter(*args, **kwargs)
-    assert str(caught.value) == "ChunksIter.__new__() " + message
-
-
-def test_keywords_and_explicit_new():
-    assert list(ChunksIter(chunk_size=2, iter=range(3))) == [[0, 1], [2]]
+def test_explicit_new():
     assert list(ChunksIter.__new__(ChunksIter, range(2), chunk_size=2)) == [[0, 1]]
 
 
@@ -310,36 +291,6 @@ def test_reentrant_use_is_refused(action, message):
         next(inner.outer)
     # Refused calls leave the guard as it was, and the failed step gave it back.
     assert iter(inner.outer) is inner.outer
-
-
-def test_second_thread_is_refused_while_first_is_inside():
-    entered, resume = threading.Event(), threading.Event()
-
-    class Slow:
-        def __iter__(self):
-            return self
-
-        def __next__(self):
-            if entered.is_set():  # a second caller got through the guard
-                return "second"
-            entered.set()
-            resume.wait(timeout=60)
-            return "slow"
-
-    chunks = ChunksIter(Slow(), 1)
-    results = []
-    worker = threading.Thread(target=lambda: results.append(next(chunks)))
-    worker.start()
-    try:
-        assert entered.wait(timeout=60)
-        with pytest.raises(RuntimeError, match="^Already borrowed$"):
-            next(chunks)
-        with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
-            iter(chunks)
-    finally:
-        resume.set()
-        worker.join()
-    assert results == [["slow"]]
 
 
 def test_class_surface():
