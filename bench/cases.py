@@ -177,6 +177,47 @@ def _chunks_cases(data):
     return cases
 
 
+# ChunksIter next to the fastest standard-library idioms, with a consumer
+# cheap enough (deque(maxlen=0)) that its own cost does not hide ours.
+AS_ZIP = Target("≥1.0× zip idiom", lambda o, p, f: _best(p) >= o)
+
+
+def _zip_verify(src, n):
+    def check():
+        ours = list(ol.ChunksIter(src, n))
+        full = list(map(list, zip(*[iter(src)] * n, strict=False)))
+        tail = list(src[len(full) * n:])
+        if ours != full + ([tail] if tail else []):
+            return (f"ours {len(ours)} chunks, zip idiom {len(full)} full chunks "
+                    f"and a tail of {len(tail)}")
+        if hasattr(itertools, "batched") and ours != list(map(list, itertools.batched(src, n))):
+            return "ours and map(list, batched) differ"
+        return None
+    return check
+
+
+def _chunks_zip_cases(data):
+    items = data["chunk_items"]
+    cases = []
+    for tag, label, src in (("range", f"range({items:_})", range(items)),
+                            ("list", f"list of {items:_} ints", list(range(items)))):
+        for n in (1, 3, 16, 100, 10_000):
+            peers = [Call("zip idiom", P.drain_zip, (src, n))]
+            if hasattr(itertools, "batched"):
+                peers.append(Call("batched", P.drain_batched, (src, n)))
+            cases.append(Case(
+                group=f"ChunksIter vs map(list, zip(*[iter(src)] * n)) over {label}",
+                name=f"chunk_size={n}",
+                ours=Call("ours", _drain_ours, (src, n)),
+                peers=peers,
+                target=AS_ZIP,
+                verify=_zip_verify(src, n),
+                tag=f"ChunksIter zip {tag}",
+                slow=True,
+            ))
+    return cases
+
+
 def all_cases(data):
     return (_text_cases(data) + _trap_cases(data) + _utf16len_cases(data)
-            + _small_cases(data) + _chunks_cases(data))
+            + _small_cases(data) + _chunks_cases(data) + _chunks_zip_cases(data))

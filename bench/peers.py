@@ -110,3 +110,13 @@ def drain_gen(src, n):
 
 def drain_islice(src, n):
     drain(islice_chunks(src, n))
+
+
+def drain_zip(src, n):
+    # Full chunks only: zip drops a short tail and knows no None end, which
+    # changes nothing of what an item costs.
+    drain(map(list, zip(*[iter(src)] * n, strict=False)))
+
+
+def drain_batched(src, n):
+    drain(map(list, itertools.batched(src, n)))  # Python 3.12+

@@ -310,9 +310,6 @@ def _exercise(text, keyword_value, keyword_name, other):
             (match_indices, (text, other), {}),
             (match_indices, (other, text), {}),
             (match_indices, (text,), {"substring": other}),
-            (ChunksIter, (text, other), {}),
-            (ChunksIter, (text, -1), {}),
-            (ChunksIter, (), {"iter": text, keyword_name: keyword_value}),
         ]:
             try:
                 function(*args, **kwargs)

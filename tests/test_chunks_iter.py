@@ -1,11 +1,12 @@
-"""ChunksIter: chunking, end signals, chunk_size checks, binding messages,
-misbehaving inner iterators, the re-entrancy guard, the class's surface and
-the release of the wrapped iterator."""
+"""ChunksIter: chunking, end signals, chunk_size checks, misbehaving inner
+iterators, the re-entrancy guard, the class's surface and the release of
+the wrapped iterator. Its binding messages are tested with the other
+callables' (test_binding.py), a second thread's refusal with the other
+threaded cases (test_threads.py)."""
 
 import os
 import sys
 import textwrap
-import threading
 import weakref
 
 import pytest
@@ -166,27 +167,7 @@ def test_bad_chunk_size_is_refused_before_iter_is_called(size, error, message):
         ChunksIter(object(), size)
 
 
-@pytest.mark.parametrize(
-    "args, kwargs, message",
-    [
-        ((), {}, "missing 2 required positional arguments: 'iter' and 'chunk_size'"),
-        (([],), {}, "missing 1 required positional argument: 'chunk_size'"),
-        ((), {"chunk_size": 1}, "missing 1 required positional argument: 'iter'"),
-        (([], 1, 2), {}, "takes 2 positional arguments but 3 were given"),
-        (([], 1, 2), {"bad": 1}, "takes 2 positional arguments but 3 were given"),
-        (([], 1), {"bad": 1}, "got an unexpected keyword argument 'bad'"),
-        (([],), {"iter": []}, "got multiple values for argument 'iter'"),
-        (([],), {"Chunk_size": 1}, "got an unexpected keyword argument 'Chunk_size'"),
-    ],
-)
-def test_binding_messages(args, kwargs, message):
-    with pytest.raises(TypeError) as caught:
-        ChunksIter(*args, **kwargs)
-    assert str(caught.value) == "ChunksIter.__new__() " + message
-
-
-def test_keywords_and_explicit_new():
-    assert list(ChunksIter(chunk_size=2, iter=range(3))) == [[0, 1], [2]]
+def test_explicit_new():
     assert list(ChunksIter.__new__(ChunksIter, range(2), chunk_size=2)) == [[0, 1]]
 
 
@@ -312,36 +293,6 @@ def test_reentrant_use_is_refused(action, message):
     assert iter(inner.outer) is inner.outer
 
 
-def test_second_thread_is_refused_while_first_is_inside():
-    entered, resume = threading.Event(), threading.Event()
-
-    class Slow:
-        def __iter__(self):
-            return self
-
-        def __next__(self):
-            if entered.is_set():  # a second caller got through the guard
-                return "second"
-            entered.set()
-            resume.wait(timeout=60)
-            return "slow"
-
-    chunks = ChunksIter(Slow(), 1)
-    results = []
-    worker = threading.Thread(target=lambda: results.append(next(chunks)))
-    worker.start()
-    try:
-        assert entered.wait(timeout=60)
-        with pytest.raises(RuntimeError, match="^Already borrowed$"):
-            next(chunks)
-        with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
-            iter(chunks)
-    finally:
-        resume.set()
-        worker.join()
-    assert results == [["slow"]]
-
-
 def test_class_surface():
     assert ChunksIter.__module__ == "builtins"
     assert ChunksIter.__name__ == ChunksIter.__qualname__ == "ChunksIter"
@@ -381,6 +332,50 @@ def test_references_are_released():
     assert next(chunks) == [1] and inner_ref() is not None
     del chunks
     assert inner_ref() is None
+
+
+DROPPED_MID_STEP = textwrap.dedent(
+    """
+    import ctypes, itertools
+    from ostrel_lib import ChunksIter
+
+    class ByName:  # stepped by looking "__next__" up
+        def __init__(self, drop):
+            self.drop, self.n = drop, 0
+        def __iter__(self):
+            return self
+        def __next__(self):
+            self.n += 1
+            if self.n == 2:
+                self.drop()
+            return self.n
+
+    def through_slot(drop):  # map is stepped through its type's next slot
+        return map(lambda n: n if n != 2 else drop() or n, itertools.count(1))
+
+    get_slot = ctypes.pythonapi.PyType_GetSlot
+    get_slot.restype, get_slot.argtypes = ctypes.c_void_p, [ctypes.py_object, ctypes.c_int]
+    # The slot called with the bare address, so the call itself holds no reference.
+    iternext = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.c_void_p)(get_slot(ChunksIter, 63))
+
+    for make in (ByName, through_slot):
+        # chain steps its current iterator through a borrowed reference;
+        # __setstate__ drops that one and the list that held the other.
+        reset = lambda: chain.__setstate__((iter(()),))
+        chain = itertools.chain.from_iterable([ChunksIter(make(lambda: reset()), 3)])
+        print(next(chain), end=" ")
+        # A list holds the only reference and the inner iterator clears it.
+        holder = [ChunksIter(make(lambda: holder.clear()), 3)]
+        print(iternext(id(holder[0])), holder)
+    """
+)
+
+
+def test_instance_dropped_during_its_own_step_finishes_the_step(run_python):
+    # The last reference goes while inner runs; the step must still end with
+    # the chunk, and nothing may touch the freed instance.
+    run = run_python(DROPPED_MID_STEP)
+    assert (run.returncode, run.stdout) == (0, "[1, 2, 3] [1, 2, 3] []\n" * 2), run.stderr
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="RLIMIT_AS and /proc are Linux's")
@@ -469,3 +464,17 @@ def test_builtin_iterators_behave_as_through_their_next_method(make, size):
     # Builtin iterators may be stepped through their type's slot; nothing
     # about the outcome may differ from calling __next__ by name.
     assert outcomes(ChunksIter(make(), size)) == outcomes(ChunksIter(ByName(make()), size))
+
+
+@pytest.mark.parametrize("wrap", [iter, ByName], ids=["through the slot", "by name"])
+def test_chunks_are_the_slices_at_every_growth_step(wrap):
+    # Sizes and lengths around each point where a chunk's storage changes
+    # shape; every list is exactly as long as its contents, spare slots none.
+    for size in (1, 7, 8, 9, 16, 17, 33, 100):
+        items = list(range(5 * size + 3))
+        for length in (0, 1, size - 1, size, size + 1, len(items)):
+            source = items[:length]
+            expected = [source[i : i + size] for i in range(0, length, size)]
+            chunks = list(ChunksIter(wrap(source), size))
+            assert chunks == expected, (size, length)
+            assert [sys.getsizeof(c) for c in chunks] == [sys.getsizeof(c * 1) for c in chunks]

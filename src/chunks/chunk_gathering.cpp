@@ -4,60 +4,145 @@
 #include "binding/frame.h"
 #include "chunks/chunks_object.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
 #include <utility>
-#include <vector>
 
 namespace ostrel::chunks {
 
 namespace {
 
-// The gathered items, in order. The first few live inside the buffer, so
-// that small chunks cost no heap allocation; the rest go to a vector that
-// grows geometrically and never reserves chunk_size slots, so a huge
-// chunk_size over a short iterator costs nothing up front. Should memory
-// run out, bad_alloc unwinds through here and every item is released.
-class Gathered {
+// A chunk's first items wait on the stack: one that ends within them
+// needs no list until its length is known, so it is made at its final
+// length with nothing to hide from the collector. Past them the items go
+// straight into a list, which must be hidden from the collector and shown
+// again (two calls per chunk) and, for a short chunk, copied once more.
+// Measured against each other, the stack wins up to about 16 items and
+// the list beyond (fewer stores, and no second buffer to stream through).
+constexpr std::size_t stacked_count = 16;
+
+// The first list of an instance that has not yet delivered a whole chunk
+// has this many slots (or chunk_size, if smaller), and each growth doubles
+// it, so that a huge chunk_size over a short iterator costs nothing up
+// front.
+constexpr std::size_t first_capacity = 2 * stacked_count;
+
+// Exhausted memory in the interpreter: its MemoryError is dropped and the
+// step unwinds as the module's other allocations do.
+[[noreturn]] void refused_allocation() {
+    (void)take_error();
+    throw std::bad_alloc();
+}
+
+// A list of `size` slots, filled by the caller before any Python code runs.
+ObjectRef new_list(std::size_t size) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(size));
+    if (list == nullptr) [[unlikely]]
+        refused_allocation();
+    return ObjectRef::steal(list);
+}
+
+// The chunk of one step. Past the stacked items it goes into a list made
+// before its length is known and filled in place, so no later item is
+// copied on the way; while that list has empty slots it is kept away from
+// the collector, lest Python code run by inner find it through
+// gc.get_objects() and read a hole. A chunk that fills it is delivered as
+// it is; a shorter one as an exact copy. What is gathered but not
+// delivered (an error, a fault, exhausted memory) is released with it.
+class ChunkList {
 public:
-    Gathered() = default;
-    Gathered(const Gathered&) = delete;
-    Gathered& operator=(const Gathered&) = delete;
-    ~Gathered() {
-        for (std::size_t i = 0; i < size_; ++i) Py_XDECREF(slot(i));
+    // `capacity` is the size of the list made past the stacked items;
+    // `limit` is chunk_size.
+    ChunkList(std::size_t capacity, std::size_t limit) noexcept
+        : capacity_(capacity), limit_(limit) {}
+    ChunkList(const ChunkList&) = delete;
+    ChunkList& operator=(const ChunkList&) = delete;
+    // Until a list takes them, the stacked items are ours to release.
+    ~ChunkList() {
+        if (!list_)
+            for (std::size_t i = 0; i < size_; ++i) Py_DECREF(stacked_[i]);
     }
 
-    std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
+    bool full() const noexcept { return size_ == limit_; }
 
-    void push_back(ObjectRef item) {
-        if (size_ < inline_count) {
-            inline_[size_] = item.release();
-        } else {
-            overflow_.push_back(item.get());  // on bad_alloc, `item` still owns it
-            (void)item.release();
+    // Takes over the reference to `item`.
+    void push_back(PyObject* item) {
+        if (!list_) {
+            if (size_ < stacked_count) {
+                stacked_[size_++] = item;
+                return;
+            }
+            spill(item);
+        } else if (size_ == capacity_) [[unlikely]] {
+            grow(item);
         }
-        ++size_;
+        PyList_SetItem(list_.get(), static_cast<Py_ssize_t>(size_++), item);
     }
 
-    // Hands item i over to the caller; the buffer keeps a null in its place.
-    PyObject* take(std::size_t i) noexcept { return std::exchange(slot(i), nullptr); }
+    ObjectRef deliver() {
+        if (!list_) {
+            ObjectRef list = new_list(size_);
+            for (std::size_t i = 0; i < size_; ++i)
+                PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), stacked_[i]);
+            size_ = 0;
+            return list;
+        }
+        if (size_ == capacity_) {
+            PyObject_GC_Track(list_.get());
+            size_ = 0;
+            return std::move(list_);
+        }
+        PyObject* exact = PyList_GetSlice(list_.get(), 0, static_cast<Py_ssize_t>(size_));
+        if (exact == nullptr) [[unlikely]]
+            refused_allocation();
+        return ObjectRef::steal(exact);
+    }
 
 private:
-    static constexpr std::size_t inline_count = 16;
-
-    PyObject*& slot(std::size_t i) noexcept {
-        return i < inline_count ? inline_[i] : overflow_[i - inline_count];
+    static ObjectRef hidden_list(std::size_t size) {
+        ObjectRef list = new_list(size);
+        PyObject_GC_UnTrack(list.get());
+        return list;
     }
 
-    PyObject* inline_[inline_count] = {};
-    std::vector<PyObject*> overflow_;
+    // Moves the stacked items into a list; `item` is released should that fail.
+    void spill(PyObject* item) {
+        ObjectRef pending = ObjectRef::steal(item);
+        list_ = hidden_list(capacity_);
+        for (std::size_t i = 0; i < stacked_count; ++i)
+            PyList_SetItem(list_.get(), static_cast<Py_ssize_t>(i), stacked_[i]);
+        (void)pending.release();
+    }
+
+    // The same into a list twice as long (at most chunk_size).
+    void grow(PyObject* item) {
+        ObjectRef pending = ObjectRef::steal(item);
+        std::size_t capacity = std::min(limit_, 2 * capacity_);
+        ObjectRef larger = hidden_list(capacity);
+        // The full list replaces the first slots: its references are
+        // copied, and dropping it then releases its own.
+        if (PyList_SetSlice(larger.get(), 0, static_cast<Py_ssize_t>(size_), list_.get()) != 0)
+            [[unlikely]]
+            refused_allocation();
+        list_ = std::move(larger);
+        capacity_ = capacity;
+        (void)pending.release();
+    }
+
+    PyObject* stacked_[stacked_count];  // the first items while list_ is null
+    ObjectRef list_;
     std::size_t size_ = 0;
+    std::size_t capacity_;
+    std::size_t limit_;
 };
 
-// Ends the gathering with `error`, unless it is the end signal
-// (StopIteration or a subclass), which only marks the instance exhausted.
-Status end_or_fail(ChunksObject& self, PyErr error) {
-    if (!PyErr_GivenExceptionMatches(error.type(), PyExc_StopIteration)) return error;
+// Ends the gathering with `error`, unless it is the end signal (no
+// exception at all, or StopIteration or a subclass), which only marks the
+// instance exhausted.
+Status end_or_fail(ChunksObject& self, std::optional<PyErr> error) {
+    if (error && !PyErr_GivenExceptionMatches(error->type(), PyExc_StopIteration)) return error;
     self.exhausted = true;  // the StopIteration and its value are dropped
     return std::nullopt;
 }
@@ -66,17 +151,18 @@ Status end_or_fail(ChunksObject& self, PyErr error) {
 // The end (a None item, or StopIteration or a subclass) sets `exhausted`
 // and is not an error; any other failure is returned and the caller drops
 // what was gathered, leaving the instance active.
-Status gather_by_name(ChunksObject& self, Gathered& items) {
-    for (std::size_t asked = 0; asked < self.chunk_size && !self.exhausted; ++asked) {
+Status gather_by_name(ChunksObject& self, PyObject* inner, ChunkList& items) {
+    const std::size_t wanted = self.chunk_size;
+    for (std::size_t asked = 0; asked < wanted; ++asked) {
         // Looked up again for every item: a __next__ replaced while we
         // iterate is used from the next item on.
-        Result<ObjectRef> item = call_by_name(self.inner, next_name());
+        Result<ObjectRef> item = call_by_name(inner, next_name());
         if (!item.ok()) return end_or_fail(self, item.into_error());
         if (item.value().get() == Py_None) {
             self.exhausted = true;
-        } else {
-            items.push_back(std::move(item.value()));
+            break;
         }
+        items.push_back(item.value().release());
     }
     return std::nullopt;
 }
@@ -91,53 +177,51 @@ struct RecursionLevel {
 // "__next__" by name would enter and leave one recursion level per item,
 // always at this same depth, so entering it once for the whole chunk
 // gives every item the same limit.
-Status gather_through_slot(ChunksObject& self, Gathered& items) {
+Status gather_through_slot(ChunksObject& self, PyObject* inner, ChunkList& items) {
     if (Py_EnterRecursiveCall(" while calling a Python object")) [[unlikely]]
         return fetch_error();
-    std::optional<PyErr> failure;
-    {
-        RecursionLevel level;
-        for (std::size_t asked = 0; asked < self.chunk_size; ++asked) {
-            ObjectRef item = ObjectRef::steal(self.fast_next(self.inner));
-            if (!item) {
-                failure = take_error();
-                if (!failure) self.exhausted = true;
-                break;
-            }
-            if (item.get() == Py_None) {
-                self.exhausted = true;
-                break;
-            }
-            items.push_back(std::move(item));
+    RecursionLevel level;
+    const iternextfunc next = self.fast_next;
+    const std::size_t wanted = self.chunk_size;
+    for (std::size_t asked = 0; asked < wanted; ++asked) {
+        PyObject* item = next(inner);
+        if (item == nullptr) [[unlikely]]
+            return end_or_fail(self, take_error());
+        if (item == Py_None) [[unlikely]] {
+            Py_DECREF(item);
+            self.exhausted = true;
+            break;
         }
+        items.push_back(item);
     }
-    if (failure) return end_or_fail(self, std::move(*failure));
     return std::nullopt;
 }
 
-// A list made at its final length; PyList_SetItem takes each reference.
-ObjectRef to_list(Gathered& items) {
-    ObjectRef list = checked(PyList_New(static_cast<Py_ssize_t>(items.size())));
-    for (std::size_t i = 0; i < items.size(); ++i)
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), items.take(i));
-    return list;
-}
-
 Result<ObjectRef> step(ChunksObject& self) {
-    // Declared before the buffer, so that gathered items are released while
-    // the instance is still held and the access is given back last, on
-    // every path out of this function.
+    // The interpreter steps an iterator through a borrowed reference, and
+    // the inner iterator's Python code may drop every other one (a chain
+    // that moves on, a list that is cleared). Our own keeps the instance
+    // alive to the end of the step; it goes last, after the access is
+    // given back, so a deallocation it triggers sees a free instance.
+    ObjectRef keep_alive = ObjectRef::borrow(reinterpret_cast<PyObject*>(&self));
     ExclusiveAccess access(self);
     if (!access.held()) [[unlikely]]
         return PyErr::lazy(ErrorKind::RuntimeError, "Already borrowed");
     if (self.exhausted) return PyErr::stop_iteration();
 
-    Gathered items;
-    Status failure =
-        self.fast_next != nullptr ? gather_through_slot(self, items) : gather_by_name(self, items);
+    // Only destruction releases `inner`, and keep_alive rules that out;
+    // the step still holds its own reference to what it is calling.
+    ObjectRef inner = ObjectRef::borrow(self.inner);
+    const std::size_t wanted = self.chunk_size;
+    // Declared after the access, so that items not delivered are released
+    // while the instance is still held.
+    ChunkList items(self.full_chunk_seen ? wanted : std::min(wanted, first_capacity), wanted);
+    Status failure = self.fast_next != nullptr ? gather_through_slot(self, inner.get(), items)
+                                               : gather_by_name(self, inner.get(), items);
     if (failure) return std::move(*failure);
     if (items.empty()) return PyErr::stop_iteration();
-    return to_list(items);
+    if (items.full()) self.full_chunk_seen = true;
+    return items.deliver();
 }
 
 }  // namespace

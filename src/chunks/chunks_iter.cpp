@@ -9,9 +9,9 @@
 
 #include "binding/bind_arguments.h"
 #include "binding/conversions.h"
-#include "fault/fault.h"
 #include "binding/frame.h"
 #include "chunks/chunks_object.h"
+#include "fault/fault.h"
 
 #include <string_view>
 #include <utility>
@@ -62,6 +62,7 @@ Result<ObjectRef> construct(PyTypeObject* type, PyObject* args, PyObject* kwargs
     object->exhausted = false;
     object->borrow_flag = 0;
     object->fast_next = static_next_slot(object->inner);
+    object->full_chunk_seen = false;
     return self;
 }
 

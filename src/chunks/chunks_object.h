@@ -21,6 +21,10 @@ struct ChunksObject {
     // indistinguishable from calling "__next__" by name (see
     // static_next_slot); null otherwise. Fixed at construction.
     iternextfunc fast_next;
+    // Set once a step has delivered a whole chunk: later steps then make
+    // their list at chunk_size at once, having seen that inner gives that
+    // many. Until then a list starts small and grows.
+    bool full_chunk_seen;
 };
 
 inline constexpr std::size_t exclusive_flag = ~std::size_t{0};
