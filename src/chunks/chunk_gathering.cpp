@@ -28,19 +28,10 @@ constexpr std::size_t stacked_count = 16;
 // front.
 constexpr std::size_t first_capacity = 2 * stacked_count;
 
-// Exhausted memory in the interpreter: its MemoryError is dropped and the
-// step unwinds as the module's other allocations do.
-[[noreturn]] void refused_allocation() {
-    (void)take_error();
-    throw std::bad_alloc();
-}
-
 // A list of `size` slots, filled by the caller before any Python code runs.
+// A refusal unwinds with the interpreter's own MemoryError.
 ObjectRef new_list(std::size_t size) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(size));
-    if (list == nullptr) [[unlikely]]
-        refused_allocation();
-    return ObjectRef::steal(list);
+    return checked(PyList_New(static_cast<Py_ssize_t>(size)));
 }
 
 // The chunk of one step. Past the stacked items it goes into a list made
@@ -94,10 +85,7 @@ public:
             size_ = 0;
             return std::move(list_);
         }
-        PyObject* exact = PyList_GetSlice(list_.get(), 0, static_cast<Py_ssize_t>(size_));
-        if (exact == nullptr) [[unlikely]]
-            refused_allocation();
-        return ObjectRef::steal(exact);
+        return checked(PyList_GetSlice(list_.get(), 0, static_cast<Py_ssize_t>(size_)));
     }
 
 private:
@@ -125,7 +113,7 @@ private:
         // copied, and dropping it then releases its own.
         if (PyList_SetSlice(larger.get(), 0, static_cast<Py_ssize_t>(size_), list_.get()) != 0)
             [[unlikely]]
-            refused_allocation();
+            api_failure();
         list_ = std::move(larger);
         capacity_ = capacity;
         (void)pending.release();
