@@ -34,10 +34,30 @@ std::size_t byte_sum(std::uint64_t bytes) noexcept {
     return (bytes * kEveryByte) >> 56;
 }
 
-// Bit k set for each byte k (in memory order, on a little-endian machine)
-// that is 0xFF; every byte must be 0xFF or 0.
+// Bit k set for each byte k (in memory order) that is 0xFF; every byte
+// must be 0xFF or 0.
 unsigned hit_bits(std::uint64_t bytes) noexcept {
+    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
     return static_cast<unsigned>(((bytes & (kEveryByte << 7)) * 0x0002040810204081u) >> 56);
+}
+
+// Bit k set for each byte k of block that equals the wanted byte.
+unsigned hits_in(const Block& block, const Block& wanted) noexcept {
+    const Halves hits = reinterpret_cast<Halves>(block == wanted);
+    return hit_bits(hits[0]) | hit_bits(hits[1]) << 8;
+}
+
+// The hit bits of the last, short block of the string, which starts at
+// data + i (bit k for byte i + k). It is read as the string's last 16 bytes,
+// or copied out when the string is shorter, so nothing outside the string
+// is read.
+unsigned tail_hits(const unsigned char* data, std::size_t size, std::size_t i,
+                   const Block& wanted) noexcept {
+    const std::size_t left = size - i;
+    if (size >= kBlock) return hits_in(load_block(data + size - kBlock), wanted) >> (kBlock - left);
+    Block block = {};
+    std::memcpy(&block, data + i, left);
+    return hits_in(block, wanted) & ((1u << left) - 1);
 }
 
 // Hits are summed per byte lane and folded into the total after 31 blocks,
@@ -54,7 +74,8 @@ std::size_t count_byte(const unsigned char* data, std::size_t size, unsigned cha
         const Halves halves = reinterpret_cast<Halves>(lanes);
         total += byte_sum(halves[0]) + byte_sum(halves[1]);
     }
-    for (; i < size; ++i) total += data[i] == byte;
+    if (i < size)
+        total += static_cast<std::size_t>(std::popcount(tail_hits(data, size, i, wanted)));
     return total;
 }
 
@@ -63,19 +84,13 @@ std::size_t count_byte(const unsigned char* data, std::size_t size, unsigned cha
 void fill_positions(const unsigned char* data, std::size_t size, unsigned char byte,
                     std::vector<std::size_t>& out) {
     const Block wanted = splat(byte);
+    const auto append = [&out](std::size_t base, unsigned mask) {
+        for (; mask != 0; mask &= mask - 1)
+            out.push_back(base + static_cast<std::size_t>(std::countr_zero(mask)));
+    };
     std::size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; size - i >= kBlock; i += kBlock) {
-            const Halves hits = reinterpret_cast<Halves>(load_block(data + i) == wanted);
-            unsigned mask = hit_bits(hits[0]) | hit_bits(hits[1]) << 8;
-            while (mask != 0) {
-                out.push_back(i + static_cast<std::size_t>(std::countr_zero(mask)));
-                mask &= mask - 1;
-            }
-        }
-    }
-    for (; i < size; ++i)
-        if (data[i] == byte) out.push_back(i);
+    for (; size - i >= kBlock; i += kBlock) append(i, hits_in(load_block(data + i), wanted));
+    if (i < size) append(i, tail_hits(data, size, i, wanted));
 }
 
 }  // namespace
