@@ -9,7 +9,7 @@ import itertools
 from dataclasses import dataclass, field
 
 import peers as P
-from inputs import ABSENT, PERIODIC_NEEDLE, SMALL_NEEDLE
+from inputs import ABSENT, PANGRAM, PERIODIC_NEEDLE, SMALL_NEEDLE
 from timing import Call
 
 import ostrel_lib as ol
@@ -137,6 +137,43 @@ def _small_cases(data):
     return cases
 
 
+# Fixed costs: what one small call costs next to one native call, and what
+# one reported position costs next to the int object that carries it.
+CALL_FLOOR = Target("≤1.5× one native call", lambda o, p, f: o <= 1.5 * min(f.values()))
+PER_HIT = Target("≤1.3× list(range)", lambda o, p, f: o <= 1.3 * f["list(range)"])
+FIRST_UNCACHED_INT = 257   # the floor makes a new int object for every entry
+
+
+def _int_list(k, n):
+    return list(range(k, k + n))
+
+
+def _fixed_cost_cases(data):
+    s = PANGRAM
+    cases = [
+        Case("fixed costs: one call, one hit", "'o'      match_indices",
+             Call("ours", ol.match_indices, (s, "o")),
+             [Call("str.find loop", P.find_loop, (s, "o"))],
+             floors=[Call("one s.find", s.find, ("o",))],
+             target=CALL_FLOOR, small=True, tag="fixed"),
+        Case("fixed costs: one call, one hit", "ASCII    utf16len",
+             Call("ours", ol.utf16len, (s,)),
+             [Call("len(encode utf-16)", P.utf16_len, (s,))],
+             floors=[Call("len(s)", len, (s,))],
+             target=CALL_FLOOR, small=True, tag="fixed"),
+    ]
+    text = data["ascii"]
+    for needle, label in (("e", "'e'"), (" ", "' '")):
+        hits = len(ol.match_indices(text, needle))
+        cases.append(Case(
+            f"fixed costs: per position ({len(text) / 1e6:.1f} MB ASCII words)",
+            f"{label:<8} match_indices", Call("ours", ol.match_indices, (text, needle)),
+            [Call("str.find loop", P.find_loop, (text, needle))],
+            floors=[Call("list(range)", _int_list, (FIRST_UNCACHED_INT, hits))],
+            target=PER_HIT, tag="fixed"))
+    return cases
+
+
 def _drain_ours(src, n):
     P.drain(ol.ChunksIter(src, n))
 
@@ -220,4 +257,5 @@ def _chunks_zip_cases(data):
 
 def all_cases(data):
     return (_text_cases(data) + _trap_cases(data) + _utf16len_cases(data)
-            + _small_cases(data) + _chunks_cases(data) + _chunks_zip_cases(data))
+            + _small_cases(data) + _fixed_cost_cases(data) + _chunks_cases(data)
+            + _chunks_zip_cases(data))

@@ -23,6 +23,8 @@ ABSENT = "qwertyuiopasdfghjklz"
 PERIODIC_NEEDLE = "ab" * 40
 SMALL_TEXT = "pack my box with five dozen liquor jugs!"
 SMALL_NEEDLE = "box"
+# A short call with several hits: "o" occurs four times.
+PANGRAM = "the quick brown fox jumps over the lazy dog"
 
 
 def ascii_words(rng, size):

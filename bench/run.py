@@ -114,8 +114,9 @@ def run_case(case, rounds, sample):
 def format_row(row):
     if row["error"]:
         return f"  {row['case']:<29} WRONG RESULT — {row['error']}"
-    short = {"one s.find": "find", "s.encode()": "encode", "re.finditer": "re"}
-    floors = ", ".join(f"{v:.2f}× {short[k]}" for k, v in row["floors"].items()) or "—"
+    short = {"one s.find": "find", "s.encode()": "encode", "re.finditer": "re",
+             "list(range)": "ints"}
+    floors = ", ".join(f"{v:.2f}× {short.get(k, k)}" for k, v in row["floors"].items()) or "—"
     cells = (row["case"], fmt_time(row["ours"]),
              f"{fmt_time(row['ours_min'])}–{fmt_time(row['ours_max'])}",
              row["best_peer"], fmt_time(row["peer"]), f"{row['ratio']:.2f}×",
@@ -171,9 +172,11 @@ def main():
                         help="small inputs and few rounds (a smoke run)")
     parser.add_argument("--repeat", type=int, metavar="N",
                         help="rounds per case (default 5, 3 for ChunksIter; 3 with --quick)")
-    parser.add_argument("--chart", default=os.path.join(HERE, "ratios.png"),
-                        metavar="PATH", help="bar chart PNG (default bench/ratios.png)")
+    parser.add_argument("--chart", metavar="PATH",
+                        help="bar chart PNG (default bench/ratios.png; none with --only)")
     parser.add_argument("--json", metavar="PATH", help="also dump the raw samples here")
+    parser.add_argument("--only", metavar="TEXT",
+                        help="run only the cases whose group, name or tag contains TEXT")
     args = parser.parse_args()
     profile = PROFILES["quick" if args.quick else "full"]
     if args.repeat is not None and args.repeat < 1:
@@ -201,6 +204,8 @@ def main():
 
     rows, group = [], None
     for case in all_cases(data):
+        if args.only and not any(args.only in t for t in (case.group, case.name, case.tag)):
+            continue
         if case.group != group:
             group = case.group
             print(group)
@@ -215,7 +220,9 @@ def main():
           f"{len(wrong)} wrong results; {time.perf_counter() - started:.0f} s in all")
     for note in notes:
         print(f"note: {note}")
-    if good:
+    if args.chart is None and not args.only:
+        args.chart = os.path.join(HERE, "ratios.png")
+    if good and args.chart:
         chart = draw_chart(good, args.chart, f"ostrel_lib {ostrel_lib.__version__}, "
                            f"Python {platform.python_version()}, {machine}, {when}")
         if chart:

@@ -198,10 +198,15 @@ class Disguised(str):
     def __len__(self):
         return 99
 
+    def isascii(self):
+        # The module's ASCII shortcut must not be fooled into byte offsets.
+        return not str.isascii(self)
+
 
 def test_str_subclass_converts_by_its_characters():
     assert utf16len(Disguised("\U0001F600a")) == 3
     assert match_indices(Disguised("xaxa"), Disguised("a")) == [1, 3]
+    assert match_indices(Disguised("\u00f1a\u00f1a"), Disguised("a")) == [1, 3]
 
 
 def test_nul_characters_are_ordinary_text():

@@ -26,13 +26,13 @@ Status bind_arguments(const ParamTable& table, PyObject* args, PyObject* kwargs,
     for (PyObject*& slot : slots) slot = nullptr;
     for (std::size_t i = 0; i < given && i < positional; ++i)
         slots[i] = PyTuple_GetItem(args, static_cast<Py_ssize_t>(i));
+    // The common call: enough positionals and no keywords. Nothing below
+    // can fail then unless a keyword-only parameter is required.
+    if (kwargs == nullptr && given >= table.required_positional && given <= positional &&
+        !table.any_required_keyword()) [[likely]]
+        return std::nullopt;
     if (given > positional) [[unlikely]]
         return PyErr::lazy(ErrorKind::TypeError, too_many_message(table, given));
-    // The usual call: the positionals given, no keywords, and no keyword-only
-    // parameter; nothing below could then fail.
-    if (kwargs == nullptr && given >= table.required_positional && table.keyword_only.empty())
-        [[likely]]
-        return std::nullopt;
 
     std::vector<std::string> misused;  // positional-only names given by keyword
     if (kwargs != nullptr) {

@@ -11,21 +11,37 @@ namespace ostrel {
 
 namespace {
 
-// str.isascii taken from the str type itself, so that a subclass cannot
-// change the answer. Made once, never released.
-PyObject* str_isascii() {
-    static PyObject* method = nullptr;
-    if (method == nullptr)
-        method =
-            checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii"))
-                .release();
-    return method;
+using NoArgsFunction = PyObject* (*)(PyObject*, PyObject*);
+
+// The C function behind str.isascii, taken once from a bound method of a
+// plain str: it reads the str's own storage, so it answers for any str or
+// subclass with no Python-level call, and no override can change it. Should
+// the method not be a plain no-argument C function, str.isascii itself is
+// called instead (`isascii_method`). Filled on first need under the
+// interpreter lock, never released.
+NoArgsFunction isascii_function = nullptr;
+PyObject* isascii_method = nullptr;
+
+void find_isascii() {
+    ObjectRef empty = checked(PyUnicode_FromStringAndSize(nullptr, 0));
+    ObjectRef bound = checked(PyObject_GetAttrString(empty.get(), "isascii"));
+    if (PyCFunction_Check(bound.get()) && PyCFunction_GetFlags(bound.get()) == METH_NOARGS) {
+        isascii_function = reinterpret_cast<NoArgsFunction>(PyCFunction_GetFunction(bound.get()));
+        return;
+    }
+    isascii_method =
+        checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii"))
+            .release();
 }
 
 }  // namespace
 
 bool is_ascii(PyObject* text) {
-    ObjectRef answer = ObjectRef::steal(PyObject_CallFunctionObjArgs(str_isascii(), text, nullptr));
+    if (isascii_function == nullptr && isascii_method == nullptr) [[unlikely]]
+        find_isascii();
+    ObjectRef answer = ObjectRef::steal(
+        isascii_function != nullptr ? isascii_function(text, nullptr)
+                                    : PyObject_CallFunctionObjArgs(isascii_method, text, nullptr));
     if (!answer) [[unlikely]] {
         (void)take_error();
         return false;

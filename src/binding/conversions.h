@@ -22,8 +22,8 @@ using Text = std::string_view;
 Result<Text> to_text(PyObject* object, bool* ascii = nullptr);
 Result<std::size_t> to_word(PyObject* object);
 
-// Whether a str holds only ASCII, asked of str.isascii itself so that a
-// subclass cannot change the answer; then its UTF-8 form is its own
+// Whether a str holds only ASCII, asked of str.isascii's own C function so
+// that a subclass cannot change the answer; then its UTF-8 form is its own
 // character data. A failure of the check answers false.
 bool is_ascii(PyObject* text);
 

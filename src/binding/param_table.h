@@ -27,6 +27,11 @@ struct ParamTable {
     std::span<const KeywordOnlyParam> keyword_only = {};
 
     std::size_t slot_count() const noexcept { return positional.size() + keyword_only.size(); }
+    bool any_required_keyword() const noexcept {
+        for (const KeywordOnlyParam& param : keyword_only)
+            if (param.required) return true;
+        return false;
+    }
 };
 
 // "name()" or "Class.name()": the head of every binding message.

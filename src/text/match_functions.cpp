@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "text/byte_positions.h"
+
 namespace ostrel::text {
 
 namespace {
@@ -42,6 +44,11 @@ IndexList collect(Text string, Text substring, Convert convert) {
 }
 
 IndexList byte_starts(Text string, Text substring, Direction direction) {
+    if (substring.size() == 1) {
+        IndexList starts = byte_positions(string, static_cast<unsigned char>(substring[0]));
+        if (direction == Direction::Reverse) std::reverse(starts.begin(), starts.end());
+        return starts;
+    }
     const auto same = [](std::size_t start) { return start; };
     return direction == Direction::Forward ? collect<Direction::Forward>(string, substring, same)
                                            : collect<Direction::Reverse>(string, substring, same);

@@ -125,16 +125,17 @@ TEST(MatchIndices, SeededTextsAgreeWithDecodedNaiveSearch) {
 
 // The growth pattern is part of the contract with the binding: nothing for
 // no match, 4 entries at the first, doubling after; reverse conversions
-// return a list sized exactly once.
+// and one-byte substrings in bytes return a list sized exactly once.
 TEST(MatchIndices, ListsGrowFromFourByDoubling) {
-    const std::string nine_matches(9, 'a');
+    const std::string nine_matches(18, 'a');
     const Direction both[] = {Direction::Forward, Direction::Reverse};
     for (const Direction direction : both) {
         for (const IndexUnit unit : {IndexUnit::Byte, IndexUnit::CodePoint, IndexUnit::Utf16}) {
             EXPECT_EQ(match_indices(nine_matches, "b", unit, direction).capacity(), 0u);
         }
-        EXPECT_EQ(match_indices("a", "a", IndexUnit::Byte, direction).capacity(), 4u);
-        EXPECT_EQ(match_indices(nine_matches, "a", IndexUnit::Byte, direction).capacity(), 16u);
+        EXPECT_EQ(match_indices("aa", "aa", IndexUnit::Byte, direction).capacity(), 4u);
+        EXPECT_EQ(match_indices(nine_matches, "aa", IndexUnit::Byte, direction).capacity(), 16u);
+        EXPECT_EQ(match_indices(nine_matches, "a", IndexUnit::Byte, direction).capacity(), 18u);
     }
     EXPECT_EQ(match_indices("a", "a", IndexUnit::CodePoint, Direction::Forward).capacity(), 4u);
     EXPECT_EQ(match_indices("aaaaa", "a", IndexUnit::CodePoint, Direction::Forward).capacity(), 8u);
