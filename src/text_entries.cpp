@@ -34,31 +34,27 @@ const ParamTable rmatch_utf16_indices_table = match_table("rmatch_utf16_indices"
 const ParamTable rmatch_byte_indices_table = match_table("rmatch_byte_indices");
 const ParamTable utf16len_table{std::nullopt, "utf16len", utf16len_params, 0, 1, {}};
 
-Result<Text> text_argument(const char* name, PyObject* object, bool* ascii = nullptr) {
-    Result<Text> text = to_text(object, ascii);
+Result<StrText> text_argument(const char* name, PyObject* object, TextForm form) {
+    Result<StrText> text = to_text(object, form);
     if (!text.ok()) [[unlikely]]
         return wrap_argument_error(name, text.into_error());
     return text;
 }
 
-// The UTF-16 length of a non-ASCII str, read off the interpreter's own
-// UTF-16 encoder: it widens the str's characters directly, which costs a
-// fraction of encoding to UTF-8 and counting. Nothing for anything else (an
-// ASCII str, a non-str, a str that cannot be encoded): the UTF-8 path then
-// answers or reports the error, so every result and message stays the one
-// the UTF-8 count gives.
-std::optional<std::size_t> utf16_units_of(PyObject* object) {
-    if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) return std::nullopt;
-    if (is_ascii(object)) return static_cast<std::size_t>(PyUnicode_GetLength(object));
-    constexpr Py_ssize_t short_text = 64;  // below this, the UTF-8 path is cheaper
-    if (PyUnicode_GetLength(object) < short_text) return std::nullopt;
-    ObjectRef encoded = ObjectRef::steal(PyUnicode_AsUTF16String(object));
-    if (!encoded) [[unlikely]] {
-        (void)take_error();
-        return std::nullopt;
+// Byte offsets are searched in UTF-8, which is what they count. Code points
+// and UTF-16 units are searched in the UTF-16 the interpreter makes far
+// more cheaply than UTF-8; a match of UTF-16 units is a match of code points,
+// as a valid needle never starts or ends inside a surrogate pair. An ASCII
+// string is searched in place, where every unit is one byte.
+text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
+                       Direction direction) {
+    if (!string.utf16) {
+        return text::match_indices(string.utf8, substring.utf8,
+                                   string.ascii ? IndexUnit::Byte : unit, direction);
     }
-    // Two bytes a unit, after a two-byte byte-order mark.
-    return static_cast<std::size_t>(PyBytes_Size(encoded.get()) - 2) / 2;
+    const bool same = unit == IndexUnit::CodePoint && string.units_are_code_points();
+    return text::match_indices(string.units, substring.units, same ? IndexUnit::Utf16 : unit,
+                               direction);
 }
 
 PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction, PyObject* args,
@@ -67,18 +63,16 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
         ArgumentSlots<2> slots;
         if (Status failure = bind_arguments(table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        bool ascii = false;
-        Result<Text> string = text_argument("string", slots[0], &ascii);
+        const TextForm form = unit == IndexUnit::Byte ? TextForm::Utf8 : TextForm::AsciiOrUtf16;
+        Result<StrText> string = text_argument("string", slots[0], form);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
-        Result<Text> substring = text_argument("substring", slots[1]);
+        // The substring is read in the string's encoding.
+        Result<StrText> substring = text_argument(
+            "substring", slots[1], string.value().utf16 ? TextForm::Utf16 : TextForm::Utf8);
         if (!substring.ok()) [[unlikely]]
             return substring.into_error();
-        // In an ASCII string every unit counts one per byte, so the byte
-        // offsets are already the answer and no conversion is needed.
-        text::IndexList indices = text::match_indices(string.value(), substring.value(),
-                                                      ascii ? IndexUnit::Byte : unit, direction);
-        return indices_to_list(indices);
+        return indices_to_list(search(string.value(), substring.value(), unit, direction));
     });
 }
 
@@ -114,13 +108,11 @@ PyObject* utf16len_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         ArgumentSlots<1> slots;
         if (Status failure = bind_arguments(utf16len_table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        if (std::optional<std::size_t> units = utf16_units_of(slots[0])) return word_to_int(*units);
-        bool ascii = false;
-        Result<Text> string = text_argument("string", slots[0], &ascii);
+        Result<StrText> string = text_argument("string", slots[0], TextForm::AsciiOrUtf16);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
-        if (ascii) return word_to_int(string.value().size());
-        return word_to_int(text::utf16len(string.value()));
+        const StrText& text = string.value();
+        return word_to_int(text.utf16 ? text.units.size() : text.utf8.size());
     });
 }
 

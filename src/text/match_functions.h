@@ -1,13 +1,14 @@
 // The logic behind the six matching functions of the module: the start
 // positions of the disjoint matches of a substring in a string, scanned
-// from the front or from the back, in bytes, code points or UTF-16 units.
+// from the front or from the back, in bytes, code points or UTF-16 units,
+// over a string held as UTF-8 or as UTF-16.
 #pragma once
+
+#include "text/index_units.h"
+#include "text/unit_reading.h"  // Direction
 
 #include <cstddef>
 #include <vector>
-
-#include "text/index_units.h"
-#include "text/match_scanner.h"  // Direction
 
 namespace ostrel::text {
 
@@ -19,5 +20,6 @@ using IndexList = std::vector<std::size_t>;
 // index conversion is refused (match starts never are).
 // Cost: O(n + m) for the search plus O(n) for the whole index conversion.
 IndexList match_indices(Text string, Text substring, IndexUnit unit, Direction direction);
+IndexList match_indices(Utf16Text string, Utf16Text substring, IndexUnit unit, Direction direction);
 
 }  // namespace ostrel::text

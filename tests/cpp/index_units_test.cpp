@@ -15,10 +15,12 @@ namespace {
 
 using ostrel::text::count_code_points;
 using ostrel::text::count_utf16_units;
+using ostrel::text::count_utf8_bytes;
 using ostrel::text::IndexCursor;
 using ostrel::text::IndexUnit;
 using ostrel::text::Text;
 using ostrel::text::utf16len;
+using ostrel::text::Utf16Text;
 
 const std::string kA = "a";
 const std::string kEnye = "\xC3\xB1";          // U+00F1
@@ -61,9 +63,9 @@ TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
         std::size_t offset, code_point, utf16;
     };
     const Row rows[] = {{0, 0, 0}, {4, 1, 2}, {6, 2, 3}, {7, 3, 4}};
-    IndexCursor points(text, IndexUnit::CodePoint);
-    IndexCursor units(text, IndexUnit::Utf16);
-    IndexCursor bytes(text, IndexUnit::Byte);
+    IndexCursor<char> points(text, IndexUnit::CodePoint);
+    IndexCursor<char> units(text, IndexUnit::Utf16);
+    IndexCursor<char> bytes(text, IndexUnit::Byte);
     for (const Row& row : rows) {
         for (int repeat = 0; repeat < 2; ++repeat) {
             EXPECT_EQ(points.advance(row.offset), row.code_point) << "offset " << row.offset;
@@ -71,20 +73,20 @@ TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
             EXPECT_EQ(bytes.advance(row.offset), row.offset);
         }
     }
-    IndexCursor straight_to_end(text, IndexUnit::Utf16);
+    IndexCursor<char> straight_to_end(text, IndexUnit::Utf16);
     EXPECT_EQ(straight_to_end.advance(text.size()), 4u);
 }
 
 TEST(IndexCursor, RefusesDecreasingOutOfRangeAndInnerOffsets) {
     const std::string text = kGrin + kEnye + kA;
     for (const IndexUnit unit : {IndexUnit::CodePoint, IndexUnit::Utf16, IndexUnit::Byte}) {
-        IndexCursor backwards(text, unit);
+        IndexCursor<char> backwards(text, unit);
         backwards.advance(6);
         EXPECT_THROW(backwards.advance(4), ostrel::InternalFault);
-        IndexCursor past_end(text, unit);
+        IndexCursor<char> past_end(text, unit);
         EXPECT_THROW(past_end.advance(text.size() + 1), ostrel::InternalFault);
         for (const std::size_t inner : {1, 2, 3, 5}) {
-            IndexCursor cursor(text, unit);
+            IndexCursor<char> cursor(text, unit);
             EXPECT_THROW(cursor.advance(inner), ostrel::InternalFault) << "offset " << inner;
         }
     }
@@ -145,6 +147,58 @@ TEST(CountCodePoints, LongUniformRunsMatchDecoder) {
                 << letter.size() << "-byte letter";
         }
     }
+}
+
+// The UTF-16 counts against the UTF-8 form of the same text: every range
+// between boundaries of seeded mixed text, long enough to cross many
+// vectors, and long uniform runs that fill a lane block.
+TEST(CountCodePoints, Utf16RangesMatchTheirUtf8Form) {
+    const std::uint64_t seed = 77;
+    std::mt19937_64 random(seed);
+    std::vector<std::string> texts = {mixed_text(random, 700)};
+    for (const std::string& letter : {kA, kEnye, kEuro, kGrin}) {
+        std::string run;
+        while (run.size() < 600000) {
+            run += letter;
+        }
+        texts.push_back(run);
+    }
+    for (const std::string& text : texts) {
+        const std::u16string units = text_oracles::to_utf16(text);
+        const auto bytes_at = text_oracles::boundaries(text);
+        const auto units_at = text_oracles::boundaries(Utf16Text(units));
+        ASSERT_EQ(bytes_at.size(), units_at.size());
+        const std::size_t last = bytes_at.size() - 1;
+        for (std::size_t from = 0; from <= last; from += 1 + from % 7) {
+            for (const std::size_t to : {from, std::min(last, from + 1 + from % 41), last}) {
+                EXPECT_EQ(count_code_points(Utf16Text(units), units_at[from], units_at[to]),
+                          to - from)
+                    << "seed " << seed << " from " << from << " to " << to;
+                EXPECT_EQ(count_utf8_bytes(units, units_at[from], units_at[to]),
+                          bytes_at[to] - bytes_at[from])
+                    << "seed " << seed << " from " << from << " to " << to;
+            }
+            if (text.size() > 1000) {
+                from += last / 5;  // a long run: a few ranges suffice
+            }
+        }
+    }
+}
+
+TEST(IndexCursor, Utf16CursorConvertsAndRefusesInnerOffsets) {
+    const std::u16string units = text_oracles::to_utf16(kGrin + kEnye + kA);  // 4 units
+    IndexCursor<char16_t> points(units, IndexUnit::CodePoint);
+    IndexCursor<char16_t> bytes(units, IndexUnit::Byte);
+    IndexCursor<char16_t> same(units, IndexUnit::Utf16);
+    const std::size_t rows[][3] = {{0, 0, 0}, {2, 1, 4}, {3, 2, 6}, {4, 3, 7}};
+    for (const auto& [offset, point, byte] : rows) {
+        EXPECT_EQ(points.advance(offset), point);
+        EXPECT_EQ(bytes.advance(offset), byte);
+        EXPECT_EQ(same.advance(offset), offset);
+    }
+    IndexCursor<char16_t> inner(units, IndexUnit::CodePoint);
+    EXPECT_THROW(inner.advance(1), ostrel::InternalFault);
+    EXPECT_THROW(points.advance(3), ostrel::InternalFault);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// Differential tests of MatchScanner against repeated find/rfind: every
-// small case over tiny alphabets, multi-byte letters, periodic needles, and
-// long seeded texts that take the vector candidate filter and its fallback.
+// Differential tests of MatchScanner against repeated find/rfind, over the
+// UTF-8 and the UTF-16 form of each text: every small case over tiny
+// alphabets, multi-byte letters, periodic needles, and long seeded texts
+// that take the vector candidate filter and its fallback.
 #include "text/match_scanner.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 namespace {
 
+using ostrel::text::Direction;
 using ostrel::text::MatchScanner;
 using text_oracles::naive_forward;
 using text_oracles::naive_reverse;
@@ -21,27 +23,35 @@ const std::string kEnye = "\xC3\xB1";          // U+00F1
 const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
 
 // All starts of one scan; once exhausted, a scanner must stay exhausted.
-template <typename Next>
-std::vector<std::size_t> scan(std::string_view hay, std::string_view needle, Next next) {
-    MatchScanner scanner(hay, needle);
+template <typename Unit, Direction Way>
+std::vector<std::size_t> scan(std::basic_string_view<Unit> hay,
+                              std::basic_string_view<Unit> needle) {
+    MatchScanner<Unit, Way> scanner(hay, needle);
     std::vector<std::size_t> out;
-    while (const auto start = next(scanner)) {
+    while (const auto start = scanner.next()) {
         out.push_back(*start);
     }
-    EXPECT_FALSE(next(scanner).has_value());
+    EXPECT_FALSE(scanner.next().has_value());
     return out;
 }
 
-// Compares both directions; returns false (after reporting) on a mismatch so
-// that exhaustive loops stop at the first failing pair.
+template <typename Unit>
+bool both_ways_agree(std::basic_string_view<Unit> hay, std::basic_string_view<Unit> needle) {
+    return scan<Unit, Direction::Forward>(hay, needle) == naive_forward(hay, needle) &&
+           scan<Unit, Direction::Reverse>(hay, needle) == naive_reverse(hay, needle);
+}
+
+// Compares both directions over the UTF-8 bytes and over the UTF-16 units
+// of the same texts; returns false (after reporting) on a mismatch so that
+// exhaustive loops stop at the first failing pair.
 bool agrees_with_naive(const std::string& hay, const std::string& needle) {
-    const bool forward = scan(hay, needle, [](MatchScanner& s) { return s.next_forward(); }) ==
-                         naive_forward(hay, needle);
-    const bool reverse = scan(hay, needle, [](MatchScanner& s) { return s.next_reverse(); }) ==
-                         naive_reverse(hay, needle);
-    EXPECT_TRUE(forward) << "forward, hay '" << hay << "' needle '" << needle << "'";
-    EXPECT_TRUE(reverse) << "reverse, hay '" << hay << "' needle '" << needle << "'";
-    return forward && reverse;
+    const bool bytes = both_ways_agree<char>(hay, needle);
+    const std::u16string hay16 = text_oracles::to_utf16(hay);
+    const std::u16string needle16 = text_oracles::to_utf16(needle);
+    const bool units = both_ways_agree<char16_t>(hay16, needle16);
+    EXPECT_TRUE(bytes) << "UTF-8, hay '" << hay << "' needle '" << needle << "'";
+    EXPECT_TRUE(units) << "UTF-16, hay '" << hay << "' needle '" << needle << "'";
+    return bytes && units;
 }
 
 void check_every_small_case(const std::vector<std::string>& letters, std::size_t max_hay,
