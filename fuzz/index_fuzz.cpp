@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(ostrel::text::utf16len(text) == *table.utf16[size]);
 
-    IndexCursor<char> points(text, IndexUnit::CodePoint);
-    IndexCursor<char> units(text, IndexUnit::Utf16);
+    IndexCursor<ostrel::text::Utf8> points(text, IndexUnit::CodePoint);
+    IndexCursor<ostrel::text::Utf8> units(text, IndexUnit::Utf16);
     for (std::size_t k = 0; k < boundaries.size(); ++k) {
         const std::size_t offset = boundaries[k];
         // Skip some boundaries and repeat others, as match starts would.
@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The UTF-16 form: code points and UTF-8 bytes counted from its units.
     const std::u16string units16 = text_oracles::to_utf16(text);
     const std::vector<std::size_t> at16 = text_oracles::boundaries(std::u16string_view(units16));
-    IndexCursor<char16_t> points16(units16, IndexUnit::CodePoint);
-    IndexCursor<char16_t> bytes16(units16, IndexUnit::Byte);
+    IndexCursor<ostrel::text::Utf16> points16(units16, IndexUnit::CodePoint);
+    IndexCursor<ostrel::text::Utf16> bytes16(units16, IndexUnit::Byte);
     for (std::size_t k = 0; k < at16.size(); k += 1 + (k < size ? data[k] % 4 : 0)) {
         require(points16.advance(at16[k]) == k);
         require(bytes16.advance(at16[k]) == boundaries[k]);
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Going back, or landing inside a code point, must be refused.
     if (boundaries.size() >= 2) {
-        IndexCursor<char> cursor(text, IndexUnit::CodePoint);
+        IndexCursor<ostrel::text::Utf8> cursor(text, IndexUnit::CodePoint);
         cursor.advance(boundaries[1]);
         bool refused = false;
         try {

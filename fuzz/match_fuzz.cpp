@@ -20,7 +20,10 @@ namespace {
 using ostrel::text::Direction;
 using ostrel::text::IndexList;
 using ostrel::text::IndexUnit;
+using ostrel::text::Latin1;
 using ostrel::text::MatchScanner;
+using ostrel::text::Utf16;
+using ostrel::text::Utf8;
 
 void require(bool holds) {
     if (!holds) {
@@ -29,10 +32,10 @@ void require(bool holds) {
 }
 
 // All starts of one scan; an exhausted scanner must stay exhausted.
-template <typename Unit, Direction Way>
-std::vector<std::size_t> scan(std::basic_string_view<Unit> hay,
-                              std::basic_string_view<Unit> needle) {
-    MatchScanner<Unit, Way> scanner(hay, needle);
+template <typename Encoding, Direction Way>
+std::vector<std::size_t> scan(ostrel::text::Units<Encoding> hay,
+                              ostrel::text::Units<Encoding> needle) {
+    MatchScanner<Encoding, Way> scanner(hay, needle);
     std::vector<std::size_t> found;
     while (const auto start = scanner.next()) {
         found.push_back(*start);
@@ -67,16 +70,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto forward = text_oracles::naive_forward(hay, needle);
     const auto reverse = text_oracles::naive_reverse(hay, needle);
-    require(scan<char, Direction::Forward>(hay, needle) == forward);
-    require(scan<char, Direction::Reverse>(hay, needle) == reverse);
+    require(scan<Utf8, Direction::Forward>(hay, needle) == forward);
+    require(scan<Utf8, Direction::Reverse>(hay, needle) == reverse);
     const std::u16string hay16 = text_oracles::to_utf16(hay);
     const std::u16string needle16 = text_oracles::to_utf16(needle);
-    require(scan<char16_t, Direction::Forward>(hay16, needle16) ==
+    require(scan<Utf16, Direction::Forward>(hay16, needle16) ==
             text_oracles::naive_forward<char16_t>(hay16, needle16));
-    require(scan<char16_t, Direction::Reverse>(hay16, needle16) ==
+    require(scan<Utf16, Direction::Reverse>(hay16, needle16) ==
             text_oracles::naive_reverse<char16_t>(hay16, needle16));
 
-    // Every unit and direction, from the UTF-8 and from the UTF-16 form.
+    // Every unit and direction, from the UTF-8, the UTF-16 and (where there
+    // is one) the Latin-1 form.
+    const auto hay1 = text_oracles::to_latin1(hay);
+    const auto needle1 = text_oracles::to_latin1(needle);
     const auto table = text_oracles::index_table(hay);
     const std::pair<IndexUnit, IndexList> expected[] = {
         {IndexUnit::Byte, forward},
@@ -87,9 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {IndexUnit::Utf16, converted(reverse, table.utf16)}};
     for (std::size_t k = 0; k < std::size(expected); ++k) {
         const Direction direction = k % 2 == 0 ? Direction::Forward : Direction::Reverse;
-        require(match_indices(hay, needle, expected[k].first, direction) == expected[k].second);
-        require(match_indices(std::u16string_view(hay16), needle16, expected[k].first, direction) ==
+        require(match_indices<Utf8>(hay, needle, expected[k].first, direction) ==
                 expected[k].second);
+        require(match_indices<Utf16>(hay16, needle16, expected[k].first, direction) ==
+                expected[k].second);
+        if (hay1 && needle1) {
+            require(match_indices<Latin1>(*hay1, *needle1, expected[k].first, direction) ==
+                    expected[k].second);
+        }
     }
     return 0;
 }

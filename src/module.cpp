@@ -134,7 +134,7 @@ Status module_add_function(PyObject* module, PyObject* function) {
     if (!name) return fetch_error();
     Result<StrText> text = to_text(name.get(), TextForm::Utf8);
     if (!text.ok()) return text.into_error();
-    return module_add(module, text.value().utf8, function);
+    return module_add(module, text.value().bytes, function);
 }
 
 Status module_add_class(PyObject* module) {

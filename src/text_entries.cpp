@@ -41,20 +41,40 @@ Result<StrText> text_argument(const char* name, PyObject* object, TextForm form)
     return text;
 }
 
-// Byte offsets are searched in UTF-8, which is what they count. Code points
-// and UTF-16 units are searched in the UTF-16 the interpreter makes far
-// more cheaply than UTF-8; a match of UTF-16 units is a match of code points,
-// as a valid needle never starts or ends inside a surrogate pair. An ASCII
-// string is searched in place, where every unit is one byte.
+// Each string is searched in the cheapest form to get: an ASCII str in
+// place, a str of characters up to U+00FF in Latin-1 (a copy, where every
+// offset is a code-point and a UTF-16 index). Otherwise byte offsets are
+// searched in the UTF-8 they count, and code points and UTF-16 units in the
+// UTF-16 that the interpreter makes far more cheaply than UTF-8; a match of
+// UTF-16 units is a match of code points, as a valid needle never starts or
+// ends inside a surrogate pair.
 text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
                        Direction direction) {
-    if (!string.utf16) {
-        return text::match_indices(string.utf8, substring.utf8,
-                                   string.ascii ? IndexUnit::Byte : unit, direction);
+    switch (string.held) {
+        case StrText::Held::Utf8:
+            return text::match_indices<text::Utf8>(
+                string.bytes, substring.bytes, string.ascii ? IndexUnit::Byte : unit, direction);
+        case StrText::Held::Latin1:
+            if (substring.beyond_latin1) return {};
+            return text::match_indices<text::Latin1>(string.bytes, substring.bytes, unit,
+                                                     direction);
+        case StrText::Held::Utf16: {
+            const bool same = unit == IndexUnit::CodePoint && string.units_are_code_points();
+            return text::match_indices<text::Utf16>(string.units, substring.units,
+                                                    same ? IndexUnit::Utf16 : unit, direction);
+        }
     }
-    const bool same = unit == IndexUnit::CodePoint && string.units_are_code_points();
-    return text::match_indices(string.units, substring.units, same ? IndexUnit::Utf16 : unit,
-                               direction);
+    return {};
+}
+
+// The substring is read in the string's encoding.
+TextForm same_form(const StrText& string) {
+    switch (string.held) {
+        case StrText::Held::Utf8: return TextForm::Utf8;
+        case StrText::Held::Latin1: return TextForm::Latin1;
+        case StrText::Held::Utf16: return TextForm::Utf16;
+    }
+    return TextForm::Utf8;
 }
 
 PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction, PyObject* args,
@@ -63,13 +83,12 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
         ArgumentSlots<2> slots;
         if (Status failure = bind_arguments(table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        const TextForm form = unit == IndexUnit::Byte ? TextForm::Utf8 : TextForm::AsciiOrUtf16;
+        const TextForm form =
+            unit == IndexUnit::Byte ? TextForm::CheapestOrUtf8 : TextForm::CheapestOrUtf16;
         Result<StrText> string = text_argument("string", slots[0], form);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
-        // The substring is read in the string's encoding.
-        Result<StrText> substring = text_argument(
-            "substring", slots[1], string.value().utf16 ? TextForm::Utf16 : TextForm::Utf8);
+        Result<StrText> substring = text_argument("substring", slots[1], same_form(string.value()));
         if (!substring.ok()) [[unlikely]]
             return substring.into_error();
         return indices_to_list(search(string.value(), substring.value(), unit, direction));
@@ -108,11 +127,12 @@ PyObject* utf16len_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         ArgumentSlots<1> slots;
         if (Status failure = bind_arguments(utf16len_table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        Result<StrText> string = text_argument("string", slots[0], TextForm::AsciiOrUtf16);
+        Result<StrText> string = text_argument("string", slots[0], TextForm::CheapestOrUtf16);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
         const StrText& text = string.value();
-        return word_to_int(text.utf16 ? text.units.size() : text.utf8.size());
+        return word_to_int(text.held == StrText::Held::Utf16 ? text.units.size()
+                                                             : text.code_points);
     });
 }
 

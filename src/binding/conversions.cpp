@@ -36,13 +36,29 @@ bool is_ascii(PyObject* text) {
 
 namespace {
 
-// The UTF-8 bytes of a non-ASCII str, held by the call's scope.
+// The bytes object of an encoding, held by the call's scope.
+std::string_view held_bytes(ObjectRef bytes, std::size_t skip = 0) {
+    PyObject* held = CallScope::push(std::move(bytes));
+    return std::string_view(PyBytes_AsString(held) + skip,
+                            static_cast<std::size_t>(PyBytes_Size(held)) - skip);
+}
+
+// The UTF-8 bytes of a str; the error is the interpreter's, a lone
+// surrogate's UnicodeEncodeError included.
 Result<std::string_view> utf8_of(PyObject* object) {
     ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(object));
     if (!bytes) [[unlikely]]
         return fetch_error();
-    PyObject* held = CallScope::push(std::move(bytes));
-    return std::string_view(PyBytes_AsString(held), static_cast<std::size_t>(PyBytes_Size(held)));
+    return held_bytes(std::move(bytes));
+}
+
+// After another encoder refused a str: the UTF-8 encoder's error when it
+// refuses it too (a surrogate), otherwise nothing and the str is valid.
+Status utf8_refusal(PyObject* object) {
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(object));
+    if (!bytes) [[unlikely]]
+        return fetch_error();
+    return std::nullopt;
 }
 
 // The UTF-16 units of a str, from the interpreter's UTF-16 encoder: it
@@ -55,17 +71,71 @@ Result<std::u16string_view> utf16_of(PyObject* object) {
     ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF16String(object));
     if (!bytes) [[unlikely]] {
         PyErr refused = fetch_error();
-        Result<std::string_view> utf8 = utf8_of(object);
-        if (!utf8.ok()) return utf8.into_error();
+        if (Status failure = utf8_refusal(object)) return std::move(*failure);
         return refused;  // not a surrogate, then: out of memory
     }
-    PyObject* held = CallScope::push(std::move(bytes));
     constexpr std::size_t mark = 2;
-    const std::size_t size = static_cast<std::size_t>(PyBytes_Size(held)) - mark;
+    const std::string_view units = held_bytes(std::move(bytes), mark);
     // Bytes objects hold their data at an even address, so the units
     // after the two-byte mark are aligned.
-    return std::u16string_view(reinterpret_cast<const char16_t*>(PyBytes_AsString(held) + mark),
-                               size / 2);
+    return std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
+}
+
+// The Latin-1 bytes of a str, or nothing when it holds a character above
+// U+00FF; a surrogate fails with the UTF-8 encoder's error.
+Result<std::optional<std::string_view>> latin1_of(PyObject* object) {
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsLatin1String(object));
+    if (bytes) [[likely]]
+        return std::optional<std::string_view>(held_bytes(std::move(bytes)));
+    PyErr refused = fetch_error();
+    if (Status failure = utf8_refusal(object)) return std::move(*failure);
+    refused.normalize();
+    if (!PyErr_GivenExceptionMatches(refused.type(), PyExc_UnicodeEncodeError)) return refused;
+    return std::optional<std::string_view>();
+}
+
+// Whether a long exact str stores one byte per character, which makes its
+// Latin-1 encoding a plain copy. The limited API does not tell a str's
+// storage width, but its size in memory does: a header, then (length + 1)
+// characters of the width, and nothing more unless other forms of it are
+// cached. The header is measured once on two fresh strs of widths 1 and 2;
+// if they disagree with that layout, or anything fails, the answer is
+// always false. A wrong answer costs time only: the Latin-1 encoder then
+// refuses the str and another form is taken.
+bool stores_latin1(PyObject* object, std::size_t length) {
+    constexpr std::size_t long_enough = 512;  // below this the probe is not worth a call
+    if (length < long_enough || !PyUnicode_CheckExact(object)) return false;
+    static PyObject* sizeof_method = nullptr;
+    static std::size_t header = 0;  // 0: not measured, or not this layout
+    static bool measured = false;
+    const auto size_of = [](PyObject* str) -> std::size_t {
+        ObjectRef size =
+            ObjectRef::steal(PyObject_CallFunctionObjArgs(sizeof_method, str, nullptr));
+        std::size_t value = size ? PyLong_AsSize_t(size.get()) : static_cast<std::size_t>(-1);
+        if (value == static_cast<std::size_t>(-1)) [[unlikely]] {
+            (void)take_error();
+            return 0;
+        }
+        return value;
+    };
+    if (!measured) {
+        measured = true;
+        sizeof_method =
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "__sizeof__");
+        if (sizeof_method == nullptr) {
+            (void)take_error();
+            return false;
+        }
+        ObjectRef narrow = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC3\xA9\xC3\xA9", 4));
+        ObjectRef wide = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC4\x80\xC4\x80", 4));
+        if (!narrow || !wide) {
+            (void)take_error();
+            return false;
+        }
+        const std::size_t narrow_size = size_of(narrow.get());
+        if (narrow_size > 3 && size_of(wide.get()) == narrow_size + 3) header = narrow_size - 3;
+    }
+    return header != 0 && size_of(object) == header + length + 1;
 }
 
 }  // namespace
@@ -75,27 +145,43 @@ Result<StrText> to_text(PyObject* object, TextForm form) {
         return conversion_error(object, "PyString");
     StrText text;
     text.code_points = static_cast<std::size_t>(PyUnicode_GetLength(object));
-    if (form != TextForm::Utf16 && is_ascii(object)) {
+    if (form != TextForm::Utf16 && form != TextForm::Latin1 && is_ascii(object)) {
         Py_ssize_t size = 0;
         const char* data = PyUnicode_AsUTF8AndSize(object, &size);
         if (data != nullptr) [[likely]] {
             text.ascii = true;
-            text.utf8 = std::string_view(data, static_cast<std::size_t>(size));
+            text.bytes = std::string_view(data, static_cast<std::size_t>(size));
             return text;
         }
         (void)take_error();
     }
-    if (form == TextForm::Utf8) {
+    const bool cheapest = form == TextForm::CheapestOrUtf8 || form == TextForm::CheapestOrUtf16;
+    if (form == TextForm::Latin1 || (cheapest && stores_latin1(object, text.code_points))) {
+        Result<std::optional<std::string_view>> latin1 = latin1_of(object);
+        if (!latin1.ok()) [[unlikely]]
+            return latin1.into_error();
+        if (latin1.value()) {
+            text.held = StrText::Held::Latin1;
+            text.bytes = *latin1.value();
+            return text;
+        }
+        if (form == TextForm::Latin1) {
+            text.held = StrText::Held::Latin1;
+            text.beyond_latin1 = true;
+            return text;
+        }
+    }
+    if (form == TextForm::Utf8 || form == TextForm::CheapestOrUtf8) {
         Result<std::string_view> utf8 = utf8_of(object);
         if (!utf8.ok()) [[unlikely]]
             return utf8.into_error();
-        text.utf8 = utf8.value();
+        text.bytes = utf8.value();
         return text;
     }
     Result<std::u16string_view> units = utf16_of(object);
     if (!units.ok()) [[unlikely]]
         return units.into_error();
-    text.utf16 = true;
+    text.held = StrText::Held::Utf16;
     text.units = units.value();
     return text;
 }

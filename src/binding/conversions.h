@@ -13,20 +13,30 @@
 namespace ostrel {
 
 // The form a str is wanted in. An ASCII str is valid UTF-8 as it lies, so
-// the forms that allow it view its own characters without a copy.
+// every form but Utf16 and Latin1 views its own characters without a copy.
 enum class TextForm {
-    Utf8,          // UTF-8 bytes; an ASCII str in place
-    Utf16,         // UTF-16 units, an ASCII str included
-    AsciiOrUtf16,  // an ASCII str in place as UTF-8, any other as UTF-16
+    Utf8,    // UTF-8 bytes
+    Utf16,   // UTF-16 units, an ASCII str included
+    Latin1,  // one byte per character; a character above U+00FF is reported
+    // The cheapest form that the text functions search: ASCII in place,
+    // Latin-1 for a long str that holds nothing above U+00FF (the
+    // interpreter copies such a str's characters as they are), otherwise
+    // UTF-8 or UTF-16.
+    CheapestOrUtf8,
+    CheapestOrUtf16,
 };
 
 // What to_text found: the str's characters in one encoding, valid while
 // the call lasts and the str lives (bound arguments live for the call).
 struct StrText {
-    bool utf16 = false;           // which of the two views holds the characters
-    std::string_view utf8;        // valid UTF-8 when !utf16
-    std::u16string_view units;    // valid UTF-16 in machine byte order when utf16
-    bool ascii = false;           // only ASCII: every index unit equals the offset
+    enum class Held { Utf8, Utf16, Latin1 };
+    Held held = Held::Utf8;
+    std::string_view bytes;     // Utf8: valid UTF-8; Latin1: one byte per character
+    std::u16string_view units;  // Utf16: valid UTF-16 in machine byte order
+    bool ascii = false;         // only ASCII: every index unit equals the offset
+    // Latin1 wanted but the str holds a character above U+00FF (and no
+    // surrogate): bytes is empty, and the str occurs in no Latin-1 text.
+    bool beyond_latin1 = false;
     std::size_t code_points = 0;  // the str's length
 
     // Whether each UTF-16 unit is one code point (no surrogate pair).

@@ -54,27 +54,50 @@ std::size_t sum_byte_lanes(Word flags) noexcept {
     return static_cast<std::size_t>((pairs * low_pairs) >> (8 * word_bytes - 16));
 }
 
-// Counts lead bytes in [first, last), plus four-byte lead bytes once more
-// when WithSurrogates is set. Cost: one read of each byte, byte by byte.
-template <bool WithSurrogates>
+// What a byte-wise count adds up: lead bytes (UTF-8 code points), lead
+// bytes plus four-byte leads once more (UTF-16 units of UTF-8), or bytes
+// from 0x80 up (the second UTF-8 byte of each Latin-1 code point).
+enum class Tally { LeadBytes, Utf16Units, HighBytes };
+
+template <Tally What>
+std::size_t tally_byte(char byte) noexcept {
+    const auto value = static_cast<unsigned char>(byte);
+    switch (What) {
+        case Tally::LeadBytes: return is_continuation_unit(byte) ? 0 : 1;
+        case Tally::Utf16Units: return (is_continuation_unit(byte) ? 0 : 1) + (value >= 0xF0);
+        case Tally::HighBytes: return value >= 0x80 ? 1 : 0;
+    }
+    return 0;
+}
+
+// 0x01 (or 0x02) in each byte lane of word for what that byte adds.
+template <Tally What>
+Word tally_word(Word word) noexcept {
+    switch (What) {
+        case Tally::LeadBytes: return lead_byte_flags(word);
+        case Tally::Utf16Units: return lead_byte_flags(word) + four_byte_lead_flags(word);
+        case Tally::HighBytes: return (word & high_bits) >> 7;
+    }
+    return 0;
+}
+
+// The tally of [first, last). Cost: one read of each byte, byte by byte.
+template <Tally What>
 std::size_t count_bytewise(const char* first, const char* last) noexcept {
     std::size_t count = 0;
     for (const char* at = first; at != last; ++at) {
-        count += is_continuation_unit(*at) ? 0 : 1;
-        if constexpr (WithSurrogates) {
-            count += static_cast<unsigned char>(*at) >= 0xF0 ? 1 : 0;
-        }
+        count += tally_byte<What>(*at);
     }
     return count;
 }
 
 // Same result as count_bytewise; cost: one word load per word_bytes bytes
 // and a horizontal sum every block of words.
-template <bool WithSurrogates>
+template <Tally What>
 std::size_t count_wordwise(const char* first, const char* last) noexcept {
-    // A lane gains at most 1 per word (2 with surrogates), and must stay
+    // A lane gains at most 1 per word (2 for UTF-16 units), and must stay
     // within a byte until the block's horizontal sum.
-    constexpr std::size_t block_words = WithSurrogates ? 127 : 255;
+    constexpr std::size_t block_words = What == Tally::Utf16Units ? 127 : 255;
     std::size_t count = 0;
     const char* at = first;
     std::size_t words_left = static_cast<std::size_t>(last - first) / word_bytes;
@@ -82,26 +105,22 @@ std::size_t count_wordwise(const char* first, const char* last) noexcept {
         const std::size_t block = words_left < block_words ? words_left : block_words;
         Word lanes = 0;
         for (std::size_t i = 0; i < block; ++i, at += word_bytes) {
-            const Word word = load_word(at);
-            lanes += lead_byte_flags(word);
-            if constexpr (WithSurrogates) {
-                lanes += four_byte_lead_flags(word);
-            }
+            lanes += tally_word<What>(load_word(at));
         }
         count += sum_byte_lanes(lanes);
         words_left -= block;
     }
-    return count + count_bytewise<WithSurrogates>(at, last);
+    return count + count_bytewise<What>(at, last);
 }
 
-template <bool WithSurrogates>
-std::size_t count_range(Text text, std::size_t from, std::size_t to) noexcept {
-    const char* first = text.data() + from;
-    const char* last = text.data() + to;
+template <Tally What>
+std::size_t count_range(const char* data, std::size_t from, std::size_t to) noexcept {
+    const char* first = data + from;
+    const char* last = data + to;
     if (to - from < wordwise_minimum) {
-        return count_bytewise<WithSurrogates>(first, last);
+        return count_bytewise<What>(first, last);
     }
-    return count_wordwise<WithSurrogates>(first, last);
+    return count_wordwise<What>(first, last);
 }
 
 // The UTF-16 kernels add one 16-bit lane per unit in a vector and sum the
@@ -179,11 +198,15 @@ UnitLanes utf8_share(UnitLanes units) noexcept {
 }  // namespace
 
 std::size_t count_code_points(Text text, std::size_t from, std::size_t to) noexcept {
-    return count_range<false>(text, from, to);
+    return count_range<Tally::LeadBytes>(text.data(), from, to);
 }
 
 std::size_t count_utf16_units(Text text, std::size_t from, std::size_t to) noexcept {
-    return count_range<true>(text, from, to);
+    return count_range<Tally::Utf16Units>(text.data(), from, to);
+}
+
+std::size_t count_utf8_bytes(Latin1Text text, std::size_t from, std::size_t to) noexcept {
+    return (to - from) + count_range<Tally::HighBytes>(text.data(), from, to);
 }
 
 std::size_t count_code_points(Utf16Text text, std::size_t from, std::size_t to) noexcept {
@@ -202,53 +225,57 @@ std::size_t utf16len(Text text) noexcept {
 
 namespace {
 
-// The count of [from, to) of text in unit; the text's own unit never gets
-// here.
-std::size_t count_units(Text text, IndexUnit unit, std::size_t from, std::size_t to) noexcept {
+// The count of [from, to) of text in unit, which is not the text's own.
+std::size_t count_units(Utf8, Text text, IndexUnit unit, std::size_t from,
+                        std::size_t to) noexcept {
     return unit == IndexUnit::CodePoint ? count_code_points(text, from, to)
                                         : count_utf16_units(text, from, to);
 }
-std::size_t count_units(Utf16Text text, IndexUnit unit, std::size_t from, std::size_t to) noexcept {
+std::size_t count_units(Utf16, Utf16Text text, IndexUnit unit, std::size_t from,
+                        std::size_t to) noexcept {
     return unit == IndexUnit::CodePoint ? count_code_points(text, from, to)
                                         : count_utf8_bytes(text, from, to);
 }
-
-template <typename Unit>
-constexpr IndexUnit own_unit = sizeof(Unit) == 1 ? IndexUnit::Byte : IndexUnit::Utf16;
+std::size_t count_units(Latin1, Latin1Text text, IndexUnit, std::size_t from,
+                        std::size_t to) noexcept {
+    return count_utf8_bytes(text, from, to);
+}
 
 }  // namespace
 
-template <typename Unit>
-IndexCursor<Unit>::IndexCursor(std::basic_string_view<Unit> text, IndexUnit unit) noexcept
+template <typename Encoding>
+IndexCursor<Encoding>::IndexCursor(Units text, IndexUnit unit) noexcept
     : text_(text), unit_(unit) {}
 
-template <typename Unit>
-std::size_t IndexCursor<Unit>::advance(std::size_t offset) {
+template <typename Encoding>
+std::size_t IndexCursor<Encoding>::advance(std::size_t offset) {
     // Checking last_offset_ again is nearly free and catches a cursor whose
     // invariant was broken behind its back.
     const bool in_order = last_offset_ <= offset && offset <= text_.size();
-    if (!in_order || !is_code_point_boundary(text_, offset) ||
-        !is_code_point_boundary(text_, last_offset_)) [[unlikely]] {
+    if (!in_order || !is_code_point_boundary<Encoding>(text_, offset) ||
+        !is_code_point_boundary<Encoding>(text_, last_offset_)) [[unlikely]] {
         const char* noun = sizeof(Unit) == 1 ? "byte" : "unit";
         if (!in_order) {
             raise_fault(std::string("index cursor moved from ") + noun + " offset " +
                         std::to_string(last_offset_) + " to " + std::to_string(offset) + " of a " +
                         std::to_string(text_.size()) + "-" + noun + " text");
         }
-        const std::size_t inner = is_code_point_boundary(text_, offset) ? last_offset_ : offset;
+        const std::size_t inner =
+            is_code_point_boundary<Encoding>(text_, offset) ? last_offset_ : offset;
         raise_fault(std::string("index cursor given ") + noun + " offset " + std::to_string(inner) +
                     ", which is inside a code point");
     }
-    if (unit_ == own_unit<Unit>) {
+    if (Encoding::counts_as(unit_)) {
         last_index_ = offset;
     } else {
-        last_index_ += count_units(text_, unit_, last_offset_, offset);
+        last_index_ += count_units(Encoding{}, text_, unit_, last_offset_, offset);
     }
     last_offset_ = offset;
     return last_index_;
 }
 
-template class IndexCursor<char>;
-template class IndexCursor<char16_t>;
+template class IndexCursor<Utf8>;
+template class IndexCursor<Utf16>;
+template class IndexCursor<Latin1>;
 
 }  // namespace ostrel::text

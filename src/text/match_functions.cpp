@@ -24,14 +24,10 @@ void append(IndexList& list, std::size_t value) {
     list.push_back(value);
 }
 
-template <typename Unit>
-constexpr IndexUnit own_unit = sizeof(Unit) == 1 ? IndexUnit::Byte : IndexUnit::Utf16;
-
 // Every start in scanning order, each passed through convert as it comes.
-template <typename Unit, Direction Way, typename Convert>
-IndexList collect(std::basic_string_view<Unit> string, std::basic_string_view<Unit> substring,
-                  Convert convert) {
-    MatchScanner<Unit, Way> scanner(string, substring);
+template <typename Encoding, Direction Way, typename Convert>
+IndexList collect(Units<Encoding> string, Units<Encoding> substring, Convert convert) {
+    MatchScanner<Encoding, Way> scanner(string, substring);
     IndexList list;
     while (const std::optional<std::size_t> start = scanner.next()) {
         append(list, convert(*start));
@@ -39,41 +35,36 @@ IndexList collect(std::basic_string_view<Unit> string, std::basic_string_view<Un
     return list;
 }
 
-template <typename Unit>
-IndexList indices(std::basic_string_view<Unit> string, std::basic_string_view<Unit> substring,
-                  IndexUnit unit, Direction direction) {
+}  // namespace
+
+template <typename Encoding>
+IndexList match_indices(Units<Encoding> string, Units<Encoding> substring, IndexUnit unit,
+                        Direction direction) {
     const auto same = [](std::size_t start) { return start; };
-    if (unit == own_unit<Unit>) {
+    if (Encoding::counts_as(unit)) {
         return direction == Direction::Forward
-                   ? collect<Unit, Direction::Forward>(string, substring, same)
-                   : collect<Unit, Direction::Reverse>(string, substring, same);
+                   ? collect<Encoding, Direction::Forward>(string, substring, same)
+                   : collect<Encoding, Direction::Reverse>(string, substring, same);
     }
-    IndexCursor<Unit> cursor(string, unit);
+    IndexCursor<Encoding> cursor(string, unit);
     if (direction == Direction::Forward) {
         // Converting during the scan reads each unit of string at most once,
         // however many matches there are.
-        return collect<Unit, Direction::Forward>(
+        return collect<Encoding, Direction::Forward>(
             string, substring, [&cursor](std::size_t start) { return cursor.advance(start); });
     }
     // The reverse scan yields descending starts, which the cursor cannot
     // take: the list is converted from its end (the lowest start) back to
     // its front, each entry replaced by its index.
-    IndexList list = collect<Unit, Direction::Reverse>(string, substring, same);
+    IndexList list = collect<Encoding, Direction::Reverse>(string, substring, same);
     for (auto entry = list.rbegin(); entry != list.rend(); ++entry) {
         *entry = cursor.advance(*entry);
     }
     return list;
 }
 
-}  // namespace
-
-IndexList match_indices(Text string, Text substring, IndexUnit unit, Direction direction) {
-    return indices(string, substring, unit, direction);
-}
-
-IndexList match_indices(Utf16Text string, Utf16Text substring, IndexUnit unit,
-                        Direction direction) {
-    return indices(string, substring, unit, direction);
-}
+template IndexList match_indices<Utf8>(Text, Text, IndexUnit, Direction);
+template IndexList match_indices<Utf16>(Utf16Text, Utf16Text, IndexUnit, Direction);
+template IndexList match_indices<Latin1>(Latin1Text, Latin1Text, IndexUnit, Direction);
 
 }  // namespace ostrel::text

@@ -2,7 +2,8 @@
 // substring, and otherwise the Two-Way search of Crochemore and Perrin with
 // its critical factorisation. Both run in either direction through
 // UnitReading, so the reverse scan is the same code on mirrored input, and
-// over UTF-8 bytes or UTF-16 code units alike.
+// over bytes or UTF-16 code units alike; only the empty substring's steps
+// depend on the encoding.
 #include "text/match_scanner.h"
 
 #include "text/candidate_filter.h"
@@ -17,7 +18,7 @@ namespace ostrel::text {
 
 namespace {
 
-template <typename Unit, Direction Way>
+template <Direction Way, typename Unit>
 UnitReading<Unit, Way> reading(std::basic_string_view<Unit> text) noexcept {
     using Value = typename UnitReading<Unit, Way>::Value;
     return {reinterpret_cast<const Value*>(text.data()), text.size()};
@@ -217,22 +218,23 @@ std::size_t find_unit(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle)
 
 }  // namespace
 
-template <typename Unit, Direction Way>
-MatchScanner<Unit, Way>::MatchScanner(Units string, Units substring) noexcept
+template <typename Encoding, Direction Way>
+MatchScanner<Encoding, Way>::MatchScanner(Units string, Units substring) noexcept
     : string_(string), substring_(substring), back_(string.size()) {
     // The empty and one-unit substrings need no Two-Way state.
     if (substring.size() < 2) {
         return;
     }
-    for (const Unit unit : substring) {
-        unit_mask_ |= std::uint64_t{1} << (static_cast<std::make_unsigned_t<Unit>>(unit) % 64);
+    using Value = std::make_unsigned_t<typename Encoding::Unit>;
+    for (const auto unit : substring) {
+        unit_mask_ |= std::uint64_t{1} << (static_cast<Value>(unit) % 64);
     }
-    plan_ = factorise(reading<Unit, Way>(substring));
+    plan_ = factorise(reading<Way>(substring));
 }
 
 // Substring mode; cost over a whole scan: O(n + m).
-template <typename Unit, Direction Way>
-std::optional<std::size_t> MatchScanner<Unit, Way>::next_match() noexcept {
+template <typename Encoding, Direction Way>
+std::optional<std::size_t> MatchScanner<Encoding, Way>::next_match() noexcept {
     const std::size_t m = substring_.size();
     // Invariant: front_ <= back_, and no match lies outside [front_, back_).
     assert(front_ <= back_ && back_ <= string_.size());
@@ -240,8 +242,8 @@ std::optional<std::size_t> MatchScanner<Unit, Way>::next_match() noexcept {
         finished_ = true;
         return std::nullopt;
     }
-    const auto hay = reading<Unit, Way>(string_.substr(front_, back_ - front_));
-    const auto needle = reading<Unit, Way>(substring_);
+    const auto hay = reading<Way>(string_.substr(front_, back_ - front_));
+    const auto needle = reading<Way>(substring_);
     const std::size_t at =
         m == 1 ? find_unit(hay, needle) : two_way_find(hay, needle, plan_, unit_mask_, filter_);
     if (at == no_position) {
@@ -259,8 +261,8 @@ std::optional<std::size_t> MatchScanner<Unit, Way>::next_match() noexcept {
 
 // Empty-substring mode: every code-point boundary once, 0 and n included;
 // cost over a whole scan: O(n).
-template <typename Unit, Direction Way>
-std::optional<std::size_t> MatchScanner<Unit, Way>::next_boundary() noexcept {
+template <typename Encoding, Direction Way>
+std::optional<std::size_t> MatchScanner<Encoding, Way>::next_boundary() noexcept {
     if (finished_) {
         return std::nullopt;
     }
@@ -276,7 +278,7 @@ std::optional<std::size_t> MatchScanner<Unit, Way>::next_boundary() noexcept {
         }
         do {
             ++at;
-        } while (at != string_.size() && is_continuation_unit(string_[at]));
+        } while (at != string_.size() && Encoding::continues(string_[at]));
     } else {
         if (at == 0) {
             finished_ = true;
@@ -284,19 +286,21 @@ std::optional<std::size_t> MatchScanner<Unit, Way>::next_boundary() noexcept {
         }
         do {
             --at;
-        } while (at != 0 && is_continuation_unit(string_[at]));
+        } while (at != 0 && Encoding::continues(string_[at]));
     }
     return at;
 }
 
-template <typename Unit, Direction Way>
-std::optional<std::size_t> MatchScanner<Unit, Way>::next() noexcept {
+template <typename Encoding, Direction Way>
+std::optional<std::size_t> MatchScanner<Encoding, Way>::next() noexcept {
     return substring_.empty() ? next_boundary() : next_match();
 }
 
-template class MatchScanner<char, Direction::Forward>;
-template class MatchScanner<char, Direction::Reverse>;
-template class MatchScanner<char16_t, Direction::Forward>;
-template class MatchScanner<char16_t, Direction::Reverse>;
+template class MatchScanner<Utf8, Direction::Forward>;
+template class MatchScanner<Utf8, Direction::Reverse>;
+template class MatchScanner<Utf16, Direction::Forward>;
+template class MatchScanner<Utf16, Direction::Reverse>;
+template class MatchScanner<Latin1, Direction::Forward>;
+template class MatchScanner<Latin1, Direction::Reverse>;
 
 }  // namespace ostrel::text

@@ -2,16 +2,17 @@
 // found one at a time in one direction. A non-empty substring is sought
 // with the Two-Way algorithm of Crochemore and Perrin on code units (linear
 // time, constant memory) behind a cheaper candidate filter; the empty
-// substring matches at every code-point boundary. The unit is a UTF-8 byte
-// (char) or a UTF-16 code unit (char16_t): one algorithm, two instances.
+// substring matches at every code-point boundary. The text is held in one
+// of the encodings of index_units.h, whose code unit (a byte or a UTF-16
+// unit) the search compares: one algorithm, instantiated per encoding.
 #pragma once
 
+#include "text/index_units.h"
 #include "text/unit_reading.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace ostrel::text {
 
@@ -37,11 +38,11 @@ struct FilterState {
 
 // A scanner serves one call and one direction: Forward finds matches from
 // the start to the end, Reverse from the end to the start. It borrows both
-// texts and owns nothing; positions are offsets in units of Unit.
-template <typename Unit, Direction Way>
+// texts and owns nothing; positions are offsets in the encoding's units.
+template <typename Encoding, Direction Way>
 class MatchScanner {
 public:
-    using Units = std::basic_string_view<Unit>;
+    using Units = text::Units<Encoding>;
 
     // Prepares the search: O(m) work (the factorisation for this
     // direction), no allocation.
@@ -72,9 +73,11 @@ private:
     FilterState filter_ = {};
 };
 
-extern template class MatchScanner<char, Direction::Forward>;
-extern template class MatchScanner<char, Direction::Reverse>;
-extern template class MatchScanner<char16_t, Direction::Forward>;
-extern template class MatchScanner<char16_t, Direction::Reverse>;
+extern template class MatchScanner<Utf8, Direction::Forward>;
+extern template class MatchScanner<Utf8, Direction::Reverse>;
+extern template class MatchScanner<Utf16, Direction::Forward>;
+extern template class MatchScanner<Utf16, Direction::Reverse>;
+extern template class MatchScanner<Latin1, Direction::Forward>;
+extern template class MatchScanner<Latin1, Direction::Reverse>;
 
 }  // namespace ostrel::text

@@ -18,9 +18,13 @@ using ostrel::text::count_utf16_units;
 using ostrel::text::count_utf8_bytes;
 using ostrel::text::IndexCursor;
 using ostrel::text::IndexUnit;
+using ostrel::text::Latin1;
+using ostrel::text::Latin1Text;
 using ostrel::text::Text;
+using ostrel::text::Utf16;
 using ostrel::text::utf16len;
 using ostrel::text::Utf16Text;
+using ostrel::text::Utf8;
 
 const std::string kA = "a";
 const std::string kEnye = "\xC3\xB1";          // U+00F1
@@ -63,9 +67,9 @@ TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
         std::size_t offset, code_point, utf16;
     };
     const Row rows[] = {{0, 0, 0}, {4, 1, 2}, {6, 2, 3}, {7, 3, 4}};
-    IndexCursor<char> points(text, IndexUnit::CodePoint);
-    IndexCursor<char> units(text, IndexUnit::Utf16);
-    IndexCursor<char> bytes(text, IndexUnit::Byte);
+    IndexCursor<Utf8> points(text, IndexUnit::CodePoint);
+    IndexCursor<Utf8> units(text, IndexUnit::Utf16);
+    IndexCursor<Utf8> bytes(text, IndexUnit::Byte);
     for (const Row& row : rows) {
         for (int repeat = 0; repeat < 2; ++repeat) {
             EXPECT_EQ(points.advance(row.offset), row.code_point) << "offset " << row.offset;
@@ -73,20 +77,20 @@ TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
             EXPECT_EQ(bytes.advance(row.offset), row.offset);
         }
     }
-    IndexCursor<char> straight_to_end(text, IndexUnit::Utf16);
+    IndexCursor<Utf8> straight_to_end(text, IndexUnit::Utf16);
     EXPECT_EQ(straight_to_end.advance(text.size()), 4u);
 }
 
 TEST(IndexCursor, RefusesDecreasingOutOfRangeAndInnerOffsets) {
     const std::string text = kGrin + kEnye + kA;
     for (const IndexUnit unit : {IndexUnit::CodePoint, IndexUnit::Utf16, IndexUnit::Byte}) {
-        IndexCursor<char> backwards(text, unit);
+        IndexCursor<Utf8> backwards(text, unit);
         backwards.advance(6);
         EXPECT_THROW(backwards.advance(4), ostrel::InternalFault);
-        IndexCursor<char> past_end(text, unit);
+        IndexCursor<Utf8> past_end(text, unit);
         EXPECT_THROW(past_end.advance(text.size() + 1), ostrel::InternalFault);
         for (const std::size_t inner : {1, 2, 3, 5}) {
-            IndexCursor<char> cursor(text, unit);
+            IndexCursor<Utf8> cursor(text, unit);
             EXPECT_THROW(cursor.advance(inner), ostrel::InternalFault) << "offset " << inner;
         }
     }
@@ -187,18 +191,39 @@ TEST(CountCodePoints, Utf16RangesMatchTheirUtf8Form) {
 
 TEST(IndexCursor, Utf16CursorConvertsAndRefusesInnerOffsets) {
     const std::u16string units = text_oracles::to_utf16(kGrin + kEnye + kA);  // 4 units
-    IndexCursor<char16_t> points(units, IndexUnit::CodePoint);
-    IndexCursor<char16_t> bytes(units, IndexUnit::Byte);
-    IndexCursor<char16_t> same(units, IndexUnit::Utf16);
+    IndexCursor<Utf16> points(units, IndexUnit::CodePoint);
+    IndexCursor<Utf16> bytes(units, IndexUnit::Byte);
+    IndexCursor<Utf16> same(units, IndexUnit::Utf16);
     const std::size_t rows[][3] = {{0, 0, 0}, {2, 1, 4}, {3, 2, 6}, {4, 3, 7}};
     for (const auto& [offset, point, byte] : rows) {
         EXPECT_EQ(points.advance(offset), point);
         EXPECT_EQ(bytes.advance(offset), byte);
         EXPECT_EQ(same.advance(offset), offset);
     }
-    IndexCursor<char16_t> inner(units, IndexUnit::CodePoint);
+    IndexCursor<Utf16> inner(units, IndexUnit::CodePoint);
     EXPECT_THROW(inner.advance(1), ostrel::InternalFault);
     EXPECT_THROW(points.advance(3), ostrel::InternalFault);
+}
+
+// In Latin-1 every offset is a code-point and a UTF-16 index, and a byte
+// from 0x80 up takes two UTF-8 bytes; runs longer than the word counters'
+// block check the lane sums.
+TEST(IndexCursor, Latin1CursorCountsHighBytesTwice) {
+    for (const std::size_t length : {std::size_t{5}, std::size_t{100}, std::size_t{9000}}) {
+        std::string text;
+        for (std::size_t k = 0; k < length; ++k) {
+            text.push_back(static_cast<char>(k % 3 == 0 ? 'a' : 0x80 + k % 0x80));
+        }
+        const std::string utf8 = text_oracles::to_utf8_from_latin1(text);
+        const auto utf8_at = text_oracles::boundaries(utf8);
+        IndexCursor<Latin1> bytes(text, IndexUnit::Byte);
+        IndexCursor<Latin1> points(text, IndexUnit::CodePoint);
+        for (std::size_t offset = 0; offset <= length; offset += 1 + offset % 5) {
+            EXPECT_EQ(bytes.advance(offset), utf8_at[offset]) << "length " << length;
+            EXPECT_EQ(points.advance(offset), offset);
+        }
+        EXPECT_EQ(count_utf8_bytes(Latin1Text(text), 0, length), utf8.size());
+    }
 }
 
 }  // namespace

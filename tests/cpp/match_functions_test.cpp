@@ -1,5 +1,5 @@
 // Tests of match_indices in the three units and both directions, over UTF-8
-// and UTF-16 texts: a seeded differential test against find/rfind with
+// UTF-16 and Latin-1 texts: a seeded differential test against find/rfind with
 // indices taken from a full decode. The edge-case table lives in the Python
 // tests, which run it through the module's own conversions.
 #include "text/match_functions.h"
@@ -17,7 +17,10 @@ namespace {
 using ostrel::text::Direction;
 using ostrel::text::IndexList;
 using ostrel::text::IndexUnit;
+using ostrel::text::Latin1;
 using ostrel::text::match_indices;
+using ostrel::text::Utf16;
+using ostrel::text::Utf8;
 
 const std::string a = "a";
 const std::string b = "b";
@@ -55,18 +58,24 @@ TEST(MatchIndices, SeededTextsAgreeWithDecodedNaiveSearch) {
             {IndexUnit::CodePoint, converted(reverse, table.code_point)},
             {IndexUnit::Utf16, converted(forward, table.utf16)},
             {IndexUnit::Utf16, converted(reverse, table.utf16)}};
-        // The same search over the UTF-16 form must give the same indices.
+        // The same search over the UTF-16 and Latin-1 forms (where there
+        // is one) must give the same indices.
         const std::u16string string16 = text_oracles::to_utf16(string);
         const std::u16string substring16 = text_oracles::to_utf16(substring);
+        const auto string1 = text_oracles::to_latin1(string);
+        const auto substring1 = text_oracles::to_latin1(substring);
         for (std::size_t k = 0; k < std::size(expected); ++k) {
             const auto& [unit, indices] = expected[k];
             const Direction direction = k % 2 == 0 ? Direction::Forward : Direction::Reverse;
             const std::string where = "seed " + std::to_string(seed) + " trial " +
                                       std::to_string(trial) + " case " + std::to_string(k);
-            EXPECT_EQ(match_indices(string, substring, unit, direction), indices) << where;
-            EXPECT_EQ(match_indices(std::u16string_view(string16), substring16, unit, direction),
-                      indices)
+            EXPECT_EQ(match_indices<Utf8>(string, substring, unit, direction), indices) << where;
+            EXPECT_EQ(match_indices<Utf16>(string16, substring16, unit, direction), indices)
                 << where << " (UTF-16)";
+            if (string1 && substring1) {
+                EXPECT_EQ(match_indices<Latin1>(*string1, *substring1, unit, direction), indices)
+                    << where << " (Latin-1)";
+            }
         }
     }
 }

@@ -15,7 +15,11 @@
 namespace {
 
 using ostrel::text::Direction;
+using ostrel::text::Latin1;
 using ostrel::text::MatchScanner;
+using ostrel::text::Units;
+using ostrel::text::Utf16;
+using ostrel::text::Utf8;
 using text_oracles::naive_forward;
 using text_oracles::naive_reverse;
 
@@ -23,10 +27,9 @@ const std::string kEnye = "\xC3\xB1";          // U+00F1
 const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
 
 // All starts of one scan; once exhausted, a scanner must stay exhausted.
-template <typename Unit, Direction Way>
-std::vector<std::size_t> scan(std::basic_string_view<Unit> hay,
-                              std::basic_string_view<Unit> needle) {
-    MatchScanner<Unit, Way> scanner(hay, needle);
+template <typename Encoding, Direction Way>
+std::vector<std::size_t> scan(Units<Encoding> hay, Units<Encoding> needle) {
+    MatchScanner<Encoding, Way> scanner(hay, needle);
     std::vector<std::size_t> out;
     while (const auto start = scanner.next()) {
         out.push_back(*start);
@@ -35,20 +38,26 @@ std::vector<std::size_t> scan(std::basic_string_view<Unit> hay,
     return out;
 }
 
-template <typename Unit>
-bool both_ways_agree(std::basic_string_view<Unit> hay, std::basic_string_view<Unit> needle) {
-    return scan<Unit, Direction::Forward>(hay, needle) == naive_forward(hay, needle) &&
-           scan<Unit, Direction::Reverse>(hay, needle) == naive_reverse(hay, needle);
+template <typename Encoding>
+bool both_ways_agree(Units<Encoding> hay, Units<Encoding> needle) {
+    return scan<Encoding, Direction::Forward>(hay, needle) == naive_forward(hay, needle) &&
+           scan<Encoding, Direction::Reverse>(hay, needle) == naive_reverse(hay, needle);
 }
 
 // Compares both directions over the UTF-8 bytes and over the UTF-16 units
 // of the same texts; returns false (after reporting) on a mismatch so that
 // exhaustive loops stop at the first failing pair.
 bool agrees_with_naive(const std::string& hay, const std::string& needle) {
-    const bool bytes = both_ways_agree<char>(hay, needle);
+    const bool bytes = both_ways_agree<Utf8>(hay, needle);
     const std::u16string hay16 = text_oracles::to_utf16(hay);
     const std::u16string needle16 = text_oracles::to_utf16(needle);
-    const bool units = both_ways_agree<char16_t>(hay16, needle16);
+    const bool units = both_ways_agree<Utf16>(hay16, needle16);
+    // Latin-1, where there is a form: every offset is a boundary.
+    const auto hay1 = text_oracles::to_latin1(hay);
+    const auto needle1 = text_oracles::to_latin1(needle);
+    if (hay1 && needle1 && !needle1->empty()) {
+        EXPECT_TRUE(both_ways_agree<Latin1>(*hay1, *needle1)) << "Latin-1, hay '" << hay << "'";
+    }
     EXPECT_TRUE(bytes) << "UTF-8, hay '" << hay << "' needle '" << needle << "'";
     EXPECT_TRUE(units) << "UTF-16, hay '" << hay << "' needle '" << needle << "'";
     return bytes && units;

@@ -100,6 +100,35 @@ inline std::u16string to_utf16(std::string_view bytes) {
     return out;
 }
 
+// The Latin-1 form of valid UTF-8, or nothing when it holds a code point
+// above U+00FF.
+inline std::optional<std::string> to_latin1(std::string_view bytes) {
+    std::string out;
+    const auto decoded = decode_utf8(bytes).value();
+    for (const DecodedCodePoint& point : decoded) {
+        if (point.value > 0xFF) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<char>(point.value));
+    }
+    return out;
+}
+
+// The UTF-8 form of Latin-1 text.
+inline std::string to_utf8_from_latin1(std::string_view latin1) {
+    std::string out;
+    for (const char byte : latin1) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value < 0x80) {
+            out.push_back(byte);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (value >> 6)));
+            out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        }
+    }
+    return out;
+}
+
 // The offsets of every code-point boundary, 0 and the end included.
 inline std::vector<std::size_t> boundaries(std::string_view bytes) {
     std::vector<std::size_t> out;
