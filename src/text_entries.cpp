@@ -43,11 +43,12 @@ Result<StrText> text_argument(const char* name, PyObject* object, TextForm form)
 
 // Each string is searched in the cheapest form to get: an ASCII str in
 // place, a str of characters up to U+00FF in Latin-1 (a copy, where every
-// offset is a code-point and a UTF-16 index). Otherwise byte offsets are
-// searched in the UTF-8 they count, and code points and UTF-16 units in the
-// UTF-16 that the interpreter makes far more cheaply than UTF-8; a match of
-// UTF-16 units is a match of code points, as a valid needle never starts or
-// ends inside a surrogate pair.
+// offset is a code-point and a UTF-16 index), one up to U+FFFF in UTF-16
+// (a copy too). Otherwise byte offsets are searched in the UTF-8 they
+// count, and code points and UTF-16 units in the UTF-16 that the
+// interpreter makes far more cheaply than UTF-8. A match of UTF-16 units is
+// a match of code points, as a valid needle never starts or ends inside a
+// surrogate pair.
 text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
                        Direction direction) {
     switch (string.held) {

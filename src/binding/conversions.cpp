@@ -94,17 +94,18 @@ Result<std::optional<std::string_view>> latin1_of(PyObject* object) {
     return std::optional<std::string_view>();
 }
 
-// Whether a long exact str stores one byte per character, which makes its
-// Latin-1 encoding a plain copy. The limited API does not tell a str's
-// storage width, but its size in memory does: a header, then (length + 1)
-// characters of the width, and nothing more unless other forms of it are
-// cached. The header is measured once on two fresh strs of widths 1 and 2;
-// if they disagree with that layout, or anything fails, the answer is
-// always false. A wrong answer costs time only: the Latin-1 encoder then
-// refuses the str and another form is taken.
-bool stores_latin1(PyObject* object, std::size_t length) {
+// The bytes per character in which a long exact str is stored (1, 2 or 4),
+// or 0 when that is not known. The interpreter copies a str of width 1 as
+// it lies into Latin-1 and one of width 2 into UTF-16. The limited API does
+// not tell the width, but a str's size in memory does: a header, then
+// (length + 1) characters of the width, and nothing more unless other
+// forms of it are cached. The header is measured once on two fresh strs of
+// widths 1 and 2; if they disagree with that layout, or anything fails, the
+// answer is always 0. A wrong answer costs time only: an encoder then
+// refuses the str or does a slower conversion.
+std::size_t storage_width(PyObject* object, std::size_t length) {
     constexpr std::size_t long_enough = 512;  // below this the probe is not worth a call
-    if (length < long_enough || !PyUnicode_CheckExact(object)) return false;
+    if (length < long_enough || !PyUnicode_CheckExact(object)) return 0;
     static PyObject* sizeof_method = nullptr;
     static std::size_t header = 0;  // 0: not measured, or not this layout
     static bool measured = false;
@@ -124,18 +125,23 @@ bool stores_latin1(PyObject* object, std::size_t length) {
             PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "__sizeof__");
         if (sizeof_method == nullptr) {
             (void)take_error();
-            return false;
+            return 0;
         }
         ObjectRef narrow = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC3\xA9\xC3\xA9", 4));
         ObjectRef wide = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC4\x80\xC4\x80", 4));
         if (!narrow || !wide) {
             (void)take_error();
-            return false;
+            return 0;
         }
         const std::size_t narrow_size = size_of(narrow.get());
         if (narrow_size > 3 && size_of(wide.get()) == narrow_size + 3) header = narrow_size - 3;
     }
-    return header != 0 && size_of(object) == header + length + 1;
+    if (header == 0) return 0;
+    const std::size_t size = size_of(object);
+    for (const std::size_t width : {1, 2, 4}) {
+        if (size == header + width * (length + 1)) return width;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -156,7 +162,8 @@ Result<StrText> to_text(PyObject* object, TextForm form) {
         (void)take_error();
     }
     const bool cheapest = form == TextForm::CheapestOrUtf8 || form == TextForm::CheapestOrUtf16;
-    if (form == TextForm::Latin1 || (cheapest && stores_latin1(object, text.code_points))) {
+    const std::size_t width = cheapest ? storage_width(object, text.code_points) : 0;
+    if (form == TextForm::Latin1 || width == 1) {
         Result<std::optional<std::string_view>> latin1 = latin1_of(object);
         if (!latin1.ok()) [[unlikely]]
             return latin1.into_error();
@@ -171,7 +178,7 @@ Result<StrText> to_text(PyObject* object, TextForm form) {
             return text;
         }
     }
-    if (form == TextForm::Utf8 || form == TextForm::CheapestOrUtf8) {
+    if (form == TextForm::Utf8 || (form == TextForm::CheapestOrUtf8 && width != 2)) {
         Result<std::string_view> utf8 = utf8_of(object);
         if (!utf8.ok()) [[unlikely]]
             return utf8.into_error();

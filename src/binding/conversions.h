@@ -19,9 +19,9 @@ enum class TextForm {
     Utf16,   // UTF-16 units, an ASCII str included
     Latin1,  // one byte per character; a character above U+00FF is reported
     // The cheapest form that the text functions search: ASCII in place,
-    // Latin-1 for a long str that holds nothing above U+00FF (the
-    // interpreter copies such a str's characters as they are), otherwise
-    // UTF-8 or UTF-16.
+    // Latin-1 for a long str that holds nothing above U+00FF and UTF-16 for
+    // one that holds nothing above U+FFFF (the interpreter copies such
+    // strs' characters as they are), otherwise UTF-8 or UTF-16.
     CheapestOrUtf8,
     CheapestOrUtf16,
 };
