@@ -114,7 +114,8 @@ def run_case(case, rounds, sample):
 def format_row(row):
     if row["error"]:
         return f"  {row['case']:<29} WRONG RESULT — {row['error']}"
-    short = {"one s.find": "find", "s.encode()": "encode", "re.finditer": "re"}
+    short = {"one s.find": "find", "s.encode()": "encode", "re.finditer": "re",
+             "s.encode('utf-16-le')": "utf16"}
     floors = ", ".join(f"{v:.2f}× {short[k]}" for k, v in row["floors"].items()) or "—"
     cells = (row["case"], fmt_time(row["ours"]),
              f"{fmt_time(row['ours_min'])}–{fmt_time(row['ours_max'])}",
@@ -174,6 +175,8 @@ def main():
     parser.add_argument("--chart", default=os.path.join(HERE, "ratios.png"),
                         metavar="PATH", help="bar chart PNG (default bench/ratios.png)")
     parser.add_argument("--json", metavar="PATH", help="also dump the raw samples here")
+    parser.add_argument("--only", metavar="TEXT",
+                        help="run only the cases whose group or tag contains TEXT")
     args = parser.parse_args()
     profile = PROFILES["quick" if args.quick else "full"]
     if args.repeat is not None and args.repeat < 1:
@@ -201,6 +204,8 @@ def main():
 
     rows, group = [], None
     for case in all_cases(data):
+        if args.only and args.only not in case.group and args.only != case.tag:
+            continue
         if case.group != group:
             group = case.group
             print(group)

@@ -44,11 +44,11 @@ Result<StrText> text_argument(const char* name, PyObject* object, TextForm form)
 // Each string is searched in the cheapest form to get: an ASCII str in
 // place, a str of characters up to U+00FF in Latin-1 (a copy, where every
 // offset is a code-point and a UTF-16 index), one up to U+FFFF in UTF-16
-// (a copy too). Otherwise byte offsets are searched in the UTF-8 they
-// count, and code points and UTF-16 units in the UTF-16 that the
-// interpreter makes far more cheaply than UTF-8. A match of UTF-16 units is
-// a match of code points, as a valid needle never starts or ends inside a
-// surrogate pair.
+// (a copy too), one with astral characters in UTF-8. A short one is
+// searched in UTF-8 for byte offsets and otherwise in UTF-16, which the
+// interpreter makes more cheaply. A match of UTF-16 units is a match of
+// code points, as a valid needle never starts or ends inside a surrogate
+// pair.
 text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
                        Direction direction) {
     switch (string.held) {
@@ -132,8 +132,12 @@ PyObject* utf16len_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         if (!string.ok()) [[unlikely]]
             return string.into_error();
         const StrText& text = string.value();
-        return word_to_int(text.held == StrText::Held::Utf16 ? text.units.size()
-                                                             : text.code_points);
+        switch (text.held) {
+            case StrText::Held::Utf16: return word_to_int(text.units.size());
+            case StrText::Held::Latin1: return word_to_int(text.code_points);
+            case StrText::Held::Utf8: break;
+        }
+        return word_to_int(text.ascii ? text.code_points : text::utf16len(text.bytes));
     });
 }
 

@@ -18,10 +18,11 @@ enum class TextForm {
     Utf8,    // UTF-8 bytes
     Utf16,   // UTF-16 units, an ASCII str included
     Latin1,  // one byte per character; a character above U+00FF is reported
-    // The cheapest form that the text functions search: ASCII in place,
-    // Latin-1 for a long str that holds nothing above U+00FF and UTF-16 for
-    // one that holds nothing above U+FFFF (the interpreter copies such
-    // strs' characters as they are), otherwise UTF-8 or UTF-16.
+    // The cheapest form that the text functions search: ASCII in place;
+    // for a long str, Latin-1 when it holds nothing above U+00FF and UTF-16
+    // when it holds nothing above U+FFFF (the interpreter copies such strs'
+    // characters as they are), UTF-8 when it holds more; otherwise (short
+    // strs) UTF-8 or UTF-16 as named.
     CheapestOrUtf8,
     CheapestOrUtf16,
 };
