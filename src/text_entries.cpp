@@ -44,11 +44,10 @@ Result<StrText> text_argument(const char* name, PyObject* object, TextForm form)
 // Each string is searched in the cheapest form to get: an ASCII str in
 // place, a str of characters up to U+00FF in Latin-1 (a copy, where every
 // offset is a code-point and a UTF-16 index), one up to U+FFFF in UTF-16
-// (a copy too), one with astral characters in UTF-8. A short one is
-// searched in UTF-8 for byte offsets and otherwise in UTF-16, which the
-// interpreter makes more cheaply. A match of UTF-16 units is a match of
-// code points, as a valid needle never starts or ends inside a surrogate
-// pair.
+// (a copy too). Any other is searched in UTF-8 for byte offsets, which
+// count its units, and otherwise in UTF-16, which the interpreter makes
+// more cheaply than UTF-8. A match of UTF-16 units is a match of code
+// points, as a valid needle never starts or ends inside a surrogate pair.
 text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
                        Direction direction) {
     switch (string.held) {

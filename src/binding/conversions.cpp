@@ -178,9 +178,7 @@ Result<StrText> to_text(PyObject* object, TextForm form) {
             return text;
         }
     }
-    // A str stored four bytes a character is mostly encoded faster to UTF-8
-    // than to UTF-16, whose encoder splits the astral ones one at a time.
-    if (form == TextForm::Utf8 || width == 4 || (form == TextForm::CheapestOrUtf8 && width != 2)) {
+    if (form == TextForm::Utf8 || (form == TextForm::CheapestOrUtf8 && width != 2)) {
         Result<std::string_view> utf8 = utf8_of(object);
         if (!utf8.ok()) [[unlikely]]
             return utf8.into_error();

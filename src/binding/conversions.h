@@ -21,8 +21,7 @@ enum class TextForm {
     // The cheapest form that the text functions search: ASCII in place;
     // for a long str, Latin-1 when it holds nothing above U+00FF and UTF-16
     // when it holds nothing above U+FFFF (the interpreter copies such strs'
-    // characters as they are), UTF-8 when it holds more; otherwise (short
-    // strs) UTF-8 or UTF-16 as named.
+    // characters as they are); otherwise UTF-8 or UTF-16 as named.
     CheapestOrUtf8,
     CheapestOrUtf16,
 };

@@ -118,12 +118,28 @@ std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> ne
     if (windows >= lanes) {
         const Lanes<Value> firsts = broadcast(first);
         const Lanes<Value> lasts = broadcast(last);
-        // A block covers windows [j, j + lanes); their last units sit m - 1
-        // further on in reading order, which is lower memory when reversed.
-        for (; j <= windows - lanes; j += lanes) {
-            const Value* starts = hay.range(j, j + lanes);
+        // A block covers windows [at, at + lanes); their last units sit
+        // m - 1 further on in reading order, which is lower memory when
+        // reversed.
+        const auto hits_at = [&](std::size_t at) {
+            const Value* starts = hay.range(at, at + lanes);
             const Value* ends = Way == Direction::Forward ? starts + (m - 1) : starts - (m - 1);
-            const auto hits = (load_lanes(starts) == firsts) & (load_lanes(ends) == lasts);
+            return (load_lanes(starts) == firsts) & (load_lanes(ends) == lasts);
+        };
+        // Four blocks a step, tested together: one branch per 64 bytes
+        // while nothing hits, which is most of a scan for a rare needle.
+        constexpr std::size_t step = 4 * lanes;
+        for (; windows >= step && j <= windows - step; j += step) {
+            const auto a = hits_at(j);
+            const auto b = hits_at(j + lanes);
+            const auto c = hits_at(j + 2 * lanes);
+            const auto d = hits_at(j + 3 * lanes);
+            if (any_lane(a | b | c | d)) {
+                break;  // the block loop below finds which window
+            }
+        }
+        for (; j <= windows - lanes; j += lanes) {
+            const auto hits = hits_at(j);
             if (any_lane(hits)) {
                 return j + first_hit<Value, Way>(hits);
             }
