@@ -26,20 +26,20 @@ using ostrel::text::utf16len;
 using ostrel::text::Utf16Text;
 using ostrel::text::Utf8;
 
-const std::string kA = "a";
-const std::string kEnye = "\xC3\xB1";          // U+00F1
-const std::string kEuro = "\xE2\x82\xAC";      // U+20AC
-const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
-const std::string kNul(1, '\0');
+const std::string a_letter = "a";
+const std::string enye = "\xC3\xB1";          // U+00F1
+const std::string euro = "\xE2\x82\xAC";      // U+20AC
+const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600
+const std::string nul(1, '\0');
 
 // Valid UTF-8 of exactly `length` bytes mixing 1- to 4-byte code points and
 // U+0000: the widest code point that still fits is picked at random.
 std::string mixed_text(std::mt19937_64& random, std::size_t length) {
     const std::vector<std::string> by_length[] = {{},
-                                                  {kA, kNul, "z"},
-                                                  {kEnye, "\xDF\xBF"},
-                                                  {kEuro, "\xEF\xBF\xBF"},
-                                                  {kGrin, "\xF4\x8F\xBF\xBF"}};
+                                                  {a_letter, nul, "z"},
+                                                  {enye, "\xDF\xBF"},
+                                                  {euro, "\xEF\xBF\xBF"},
+                                                  {grin, "\xF4\x8F\xBF\xBF"}};
     std::string text;
     while (text.size() < length) {
         const std::size_t room = std::min<std::size_t>(4, length - text.size());
@@ -62,7 +62,7 @@ std::size_t decoded_utf16_units(std::string_view bytes) {
 // Each offset is converted twice: a repeated offset must give the same
 // index, which also shows that the cursor counts only the bytes it passes.
 TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
-    const std::string text = kGrin + kEnye + kA;
+    const std::string text = grin + enye + a_letter;
     struct Row {
         std::size_t offset, code_point, utf16;
     };
@@ -82,7 +82,7 @@ TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
 }
 
 TEST(IndexCursor, RefusesDecreasingOutOfRangeAndInnerOffsets) {
-    const std::string text = kGrin + kEnye + kA;
+    const std::string text = grin + enye + a_letter;
     for (const IndexUnit unit : {IndexUnit::CodePoint, IndexUnit::Utf16, IndexUnit::Byte}) {
         IndexCursor<Utf8> backwards(text, unit);
         backwards.advance(6);
@@ -102,13 +102,13 @@ TEST(Utf16Len, CountsSurrogatePairsTwice) {
         std::size_t units;
     };
     const Row rows[] = {{"", 0},
-                        {kA, 1},
-                        {kEnye, 1},
-                        {kEuro, 1},
-                        {kGrin, 2},
-                        {kA + kGrin, 3},
-                        {kA + kEnye + kEuro + kGrin, 5},
-                        {kNul + kNul, 2}};
+                        {a_letter, 1},
+                        {enye, 1},
+                        {euro, 1},
+                        {grin, 2},
+                        {a_letter + grin, 3},
+                        {a_letter + enye + euro + grin, 5},
+                        {nul + nul, 2}};
     for (const Row& row : rows) {
         EXPECT_EQ(utf16len(row.text), row.units) << "text of " << row.text.size() << " bytes";
     }
@@ -137,7 +137,7 @@ TEST(CountCodePoints, EveryLengthAtEveryAlignmentMatchesDecoder) {
 // Long uniform runs fill every byte lane of the word counters to its limit
 // before the periodic horizontal sum.
 TEST(CountCodePoints, LongUniformRunsMatchDecoder) {
-    for (const std::string& letter : {kA, kNul, kEnye, kEuro, kGrin}) {
+    for (const std::string& letter : {a_letter, nul, enye, euro, grin}) {
         std::string run;
         while (run.size() < 9000) {
             run += letter;
@@ -160,7 +160,7 @@ TEST(CountCodePoints, Utf16RangesMatchTheirUtf8Form) {
     const std::uint64_t seed = 77;
     std::mt19937_64 random(seed);
     std::vector<std::string> texts = {mixed_text(random, 700)};
-    for (const std::string& letter : {kA, kEnye, kEuro, kGrin}) {
+    for (const std::string& letter : {a_letter, enye, euro, grin}) {
         std::string run;
         while (run.size() < 600000) {
             run += letter;
@@ -190,7 +190,7 @@ TEST(CountCodePoints, Utf16RangesMatchTheirUtf8Form) {
 }
 
 TEST(IndexCursor, Utf16CursorConvertsAndRefusesInnerOffsets) {
-    const std::u16string units = text_oracles::to_utf16(kGrin + kEnye + kA);  // 4 units
+    const std::u16string units = text_oracles::to_utf16(grin + enye + a_letter);  // 4 units
     IndexCursor<Utf16> points(units, IndexUnit::CodePoint);
     IndexCursor<Utf16> bytes(units, IndexUnit::Byte);
     IndexCursor<Utf16> same(units, IndexUnit::Utf16);

@@ -23,8 +23,8 @@ using ostrel::text::Utf8;
 using text_oracles::naive_forward;
 using text_oracles::naive_reverse;
 
-const std::string kEnye = "\xC3\xB1";          // U+00F1
-const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
+const std::string enye = "\xC3\xB1";          // U+00F1
+const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600
 
 // All starts of one scan; once exhausted, a scanner must stay exhausted.
 template <typename Encoding, Direction Way>
@@ -91,7 +91,7 @@ TEST(MatchScanner, EverySmallCaseOverThreeLetters) {
 }
 
 TEST(MatchScanner, EverySmallCaseOverMultiByteLetters) {
-    check_every_small_case({"a", kEnye, kGrin}, 6, 3);
+    check_every_small_case({"a", enye, grin}, 6, 3);
 }
 
 // Long texts over tiny alphabets: candidates are dense, so the filter is
@@ -100,7 +100,7 @@ TEST(MatchScanner, SeededLongTextsOverTinyAlphabets) {
     const std::uint64_t seed = 1234567;
     std::mt19937_64 random(seed);
     const std::vector<std::vector<std::string>> alphabets = {
-        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), kEnye, kGrin}};
+        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
     for (int trial = 0; trial < 3000; ++trial) {
         const auto& letters = alphabets[trial % alphabets.size()];
         const std::size_t hay_letters = std::uniform_int_distribution<std::size_t>(0, 300)(random);
@@ -150,7 +150,7 @@ TEST(MatchScanner, PeriodicNeedlesInPeriodicTexts) {
 // A rare needle over a long text goes through the vector blocks nearly all
 // the way; matches sit at every distance from the ends.
 TEST(MatchScanner, RareNeedleAtEveryPositionNearTheEnds) {
-    const std::string needle = "needle" + kEnye + "x";
+    const std::string needle = "needle" + enye + "x";
     for (std::size_t at = 0; at < 40; ++at) {
         std::string hay(200, 'x');
         hay.replace(at, needle.size(), needle);
