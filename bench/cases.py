@@ -9,7 +9,7 @@ import itertools
 from dataclasses import dataclass, field
 
 import peers as P
-from inputs import ABSENT, PANGRAM, PERIODIC_NEEDLE, SMALL_NEEDLE
+from inputs import ABSENT, CYRILLIC, LETTERS, PANGRAM, PERIODIC_NEEDLE, SMALL_NEEDLE
 from timing import Call
 
 import ostrel_lib as ol
@@ -51,6 +51,11 @@ TRAP = Target("≥100× rfind loop", lambda o, p, f: _best(p) >= 100 * o)
 # re.finditer is a peer of match_indices and a floor of the other five.
 SMALL = Target("≤2× s.find, <re",
                lambda o, p, f: o <= 2 * f["one s.find"] and o < {**p, **f}["re.finditer"])
+# Non-ASCII text: at least as fast as the best peer; code points may add
+# the cost of proving the text free of lone surrogates, one UTF-16 encode.
+UTF16 = "s.encode('utf-16-le')"
+NON_ASCII = Target(">1× peer", lambda o, p, f: _best(p) > o)
+NON_ASCII_CP = Target("≤1.2×(peer+utf16)", lambda o, p, f: o <= 1.2 * (_best(p) + f[UTF16]))
 GEN = Target("≥2× gen", lambda o, p, f: p["generator"] >= 2 * o)
 GEN_ISLICE = Target("≥2× gen, >islice",
                     lambda o, p, f: p["generator"] >= 2 * o and p["islice"] > o)
@@ -98,6 +103,38 @@ def _text_cases(data):
     periodic = data["periodic"]
     cases += _matching(f"periodic 'ab'*N+'c' ({len(periodic) / 1e6:.1f} MB)",
                        "periodic", periodic, PERIODIC_NEEDLE, "'ab'*40", None)
+    return cases
+
+
+def _non_ascii_cases(data):
+    """Every function on text whose widest character is below U+0100, below
+    U+10000 and above, with frequent, rare and absent needles, each call
+    timed on a fresh copy of the string."""
+    cyr = str.maketrans(dict(zip(LETTERS, CYRILLIC, strict=True)))
+    groups = (
+        ("Latin-1 range", "latin1", data["latin1"],
+         (("'ñ'", "\u00f1"), ("'vxk'", "vxk"), ("absent", ABSENT), ("'É' absent", "\u00c9"))),
+        ("Cyrillic", "cyrillic", data["cyrillic"],
+         (("'е'", "e".translate(cyr)), ("'вхк'", "vxk".translate(cyr)),
+          ("absent", ABSENT.translate(cyr)), ("'Ж' absent", "\u0416"))),
+        ("1-4 byte", "2-4 byte", data["wide"],
+         (("'😀'", "\U0001f600"), ("'vxk'", "vxk"), ("'É' absent", "\u00c9"))),
+    )
+    cases = []
+    for title, tag, s, needles in groups:
+        group = (f"{title}, widest {max(s)!r} ({len(s) / 1e6:.0f} M chars, "
+                 f"{len(s.encode()) / 1e6:.1f} MB UTF-8), fresh copies")
+        floor = Call(UTF16, str.encode, (s, "utf-16-le"), fresh=True)
+        for label, needle in needles:
+            for fn, peer_fns in FUNCTIONS:
+                code_points = fn in (ol.match_indices, ol.rmatch_indices)
+                cases.append(Case(
+                    group=group, name=f"{label:<8} {fn.__name__}",
+                    ours=Call("ours", fn, (s, needle), fresh=True),
+                    peers=[Call(name, peer, (s, needle), fresh=True)
+                           for name, peer in peer_fns],
+                    floors=[floor] if code_points else [],
+                    target=NON_ASCII_CP if code_points else NON_ASCII, tag=tag))
     return cases
 
 
@@ -256,6 +293,6 @@ def _chunks_zip_cases(data):
 
 
 def all_cases(data):
-    return (_text_cases(data) + _trap_cases(data) + _utf16len_cases(data)
-            + _small_cases(data) + _fixed_cost_cases(data) + _chunks_cases(data)
-            + _chunks_zip_cases(data))
+    return (_text_cases(data) + _non_ascii_cases(data) + _trap_cases(data)
+            + _utf16len_cases(data) + _small_cases(data) + _fixed_cost_cases(data)
+            + _chunks_cases(data) + _chunks_zip_cases(data))

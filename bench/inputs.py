@@ -1,5 +1,6 @@
-"""Seeded benchmark inputs: word text, its non-ASCII variant, a periodic
-text, the reverse-search trap and a short per-call string.
+"""Seeded benchmark inputs: word text, its non-ASCII variants (Latin-1
+range, Cyrillic, up to 4-byte characters), a periodic text, the
+reverse-search trap and a short per-call string.
 
 Everything comes from one `random.Random(1234)`, so two runs of the same
 Python version measure the same bytes.
@@ -17,6 +18,8 @@ WORD_LENGTHS = range(1, 10)
 # Planted so that "the" (and "e") are frequent, as in real prose.
 COMMON_WORDS = ("the", "of", "and", "to", "in", "is", "that", "there", "then", "other")
 WIDE_CHARS = ("\u00f1", "\u20ac", "\U0001f600")   # 2-, 3- and 4-byte UTF-8
+LATIN1_CHARS = ("\u00f1", "\u00e9", "\u00fc")      # 2-byte UTF-8, all below U+0100
+CYRILLIC = "".join(chr(c) for c in range(0x430, 0x44A))  # 2-byte UTF-8, below U+10000
 
 # Longer than any word, no space: it cannot occur in the word texts.
 ABSENT = "qwertyuiopasdfghjklz"
@@ -45,18 +48,24 @@ def ascii_words(rng, size):
     return "".join(pieces)[:size]
 
 
-def sprinkle_wide(rng, text, fraction):
+def sprinkle_wide(rng, text, fraction, chars=WIDE_CHARS):
     """`text` with `fraction` of its letters replaced by wide code points."""
-    chars = list(text)
+    wide, chars = chars, list(text)
     letters = len(text) - text.count(" ")
     left = int(letters * fraction)
     while left:
         i = rng.randrange(len(chars))
         # Only untouched letters count, so exactly `fraction` is replaced.
         if chars[i] in LETTERS:
-            chars[i] = rng.choice(WIDE_CHARS)
+            chars[i] = rng.choice(wide)
             left -= 1
     return "".join(chars)
+
+
+def cyrillic_words(rng, size):
+    """Words of Cyrillic letters (the ASCII word text, letter for letter)."""
+    return ascii_words(rng, size).translate(
+        {ord(a): c for a, c in zip(LETTERS, CYRILLIC, strict=True)})
 
 
 def periodic(half_size):
@@ -97,7 +106,13 @@ def build(sizes):
     wide_text = sprinkle_wide(rng, ascii_text, 0.10)
     n, estimate = trap_size(sizes["trap_text"], sizes["trap_needle"], budget=60.0)
     assert len(SMALL_TEXT) == 40 and SMALL_TEXT.count(SMALL_NEEDLE) == 1
+    # Widest character below U+0100 and below U+10000 (half the size: two
+    # bytes a character in memory and in UTF-8).
+    latin1_text = sprinkle_wide(rng, ascii_text, 0.10, LATIN1_CHARS)
+    cyrillic_text = cyrillic_words(rng, sizes["text"] // 2)
     return {
+        "latin1": latin1_text,
+        "cyrillic": cyrillic_text,
         "ascii": ascii_text,
         "wide": wide_text,
         "periodic": periodic(sizes["periodic_half"]),

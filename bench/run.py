@@ -115,7 +115,7 @@ def format_row(row):
     if row["error"]:
         return f"  {row['case']:<29} WRONG RESULT — {row['error']}"
     short = {"one s.find": "find", "s.encode()": "encode", "re.finditer": "re",
-             "list(range)": "ints"}
+             "list(range)": "ints", "s.encode('utf-16-le')": "utf16"}
     floors = ", ".join(f"{v:.2f}× {short.get(k, k)}" for k, v in row["floors"].items()) or "—"
     cells = (row["case"], fmt_time(row["ours"]),
              f"{fmt_time(row['ours_min'])}–{fmt_time(row['ours_max'])}",

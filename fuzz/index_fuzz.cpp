@@ -1,10 +1,12 @@
 // Fuzzes count_code_points, count_utf16_units, utf16len and IndexCursor on
-// valid UTF-8 against indices from a full decode. The input is the text;
+// valid UTF-8, and the same counts over its UTF-16 form, against indices
+// from a full decode. The input is the text;
 // its own bytes decide which boundaries the cursors skip and which ranges
 // are counted, so every input checks a different walk.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(ostrel::text::utf16len(text) == *table.utf16[size]);
 
-    IndexCursor points(text, IndexUnit::CodePoint);
-    IndexCursor units(text, IndexUnit::Utf16);
+    IndexCursor<ostrel::text::Utf8> points(text, IndexUnit::CodePoint);
+    IndexCursor<ostrel::text::Utf8> units(text, IndexUnit::Utf16);
     for (std::size_t k = 0; k < boundaries.size(); ++k) {
         const std::size_t offset = boundaries[k];
         // Skip some boundaries and repeat others, as match starts would.
@@ -63,9 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 *table.utf16[to] - *table.utf16[offset]);
     }
 
+    // The UTF-16 form: code points and UTF-8 bytes counted from its units.
+    const std::u16string units16 = text_oracles::to_utf16(text);
+    const std::vector<std::size_t> at16 = text_oracles::boundaries(std::u16string_view(units16));
+    IndexCursor<ostrel::text::Utf16> points16(units16, IndexUnit::CodePoint);
+    IndexCursor<ostrel::text::Utf16> bytes16(units16, IndexUnit::Byte);
+    for (std::size_t k = 0; k < at16.size(); k += 1 + (k < size ? data[k] % 4 : 0)) {
+        require(points16.advance(at16[k]) == k);
+        require(bytes16.advance(at16[k]) == boundaries[k]);
+        require(ostrel::text::count_code_points(std::u16string_view(units16), 0, at16[k]) == k);
+    }
+
     // Going back, or landing inside a code point, must be refused.
     if (boundaries.size() >= 2) {
-        IndexCursor cursor(text, IndexUnit::CodePoint);
+        IndexCursor<ostrel::text::Utf8> cursor(text, IndexUnit::CodePoint);
         cursor.advance(boundaries[1]);
         bool refused = false;
         try {

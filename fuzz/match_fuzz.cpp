@@ -1,11 +1,14 @@
-// Fuzzes MatchScanner and match_indices against repeated find/rfind. The
+// Fuzzes MatchScanner and match_indices, over the UTF-8 and the UTF-16
+// form of each input, against repeated find/rfind. The
 // first input byte sets the needle's length (0 to 63 bytes); the needle
 // follows it and the haystack is the rest. Inputs that are not valid UTF-8
 // are skipped, since the module only ever searches valid text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../tests/cpp/text_oracles.h"
@@ -17,12 +20,28 @@ namespace {
 using ostrel::text::Direction;
 using ostrel::text::IndexList;
 using ostrel::text::IndexUnit;
+using ostrel::text::Latin1;
 using ostrel::text::MatchScanner;
+using ostrel::text::Utf16;
+using ostrel::text::Utf8;
 
 void require(bool holds) {
     if (!holds) {
         std::abort();
     }
+}
+
+// All starts of one scan; an exhausted scanner must stay exhausted.
+template <typename Encoding, Direction Way>
+std::vector<std::size_t> scan(ostrel::text::Units<Encoding> hay,
+                              ostrel::text::Units<Encoding> needle) {
+    MatchScanner<Encoding, Way> scanner(hay, needle);
+    std::vector<std::size_t> found;
+    while (const auto start = scanner.next()) {
+        found.push_back(*start);
+    }
+    require(!scanner.next());
+    return found;
 }
 
 IndexList converted(const std::vector<std::size_t>& starts,
@@ -51,31 +70,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto forward = text_oracles::naive_forward(hay, needle);
     const auto reverse = text_oracles::naive_reverse(hay, needle);
-    MatchScanner forward_scanner(hay, needle);
-    std::vector<std::size_t> found;
-    while (const auto start = forward_scanner.next_forward()) {
-        found.push_back(*start);
-    }
-    require(found == forward);
-    require(!forward_scanner.next_forward());
-    MatchScanner reverse_scanner(hay, needle);
-    found.clear();
-    while (const auto start = reverse_scanner.next_reverse()) {
-        found.push_back(*start);
-    }
-    require(found == reverse);
-    require(!reverse_scanner.next_reverse());
+    require(scan<Utf8, Direction::Forward>(hay, needle) == forward);
+    require(scan<Utf8, Direction::Reverse>(hay, needle) == reverse);
+    const std::u16string hay16 = text_oracles::to_utf16(hay);
+    const std::u16string needle16 = text_oracles::to_utf16(needle);
+    require(scan<Utf16, Direction::Forward>(hay16, needle16) ==
+            text_oracles::naive_forward<char16_t>(hay16, needle16));
+    require(scan<Utf16, Direction::Reverse>(hay16, needle16) ==
+            text_oracles::naive_reverse<char16_t>(hay16, needle16));
 
+    // Every unit and direction, from the UTF-8, the UTF-16 and (where there
+    // is one) the Latin-1 form.
+    const auto hay1 = text_oracles::to_latin1(hay);
+    const auto needle1 = text_oracles::to_latin1(needle);
     const auto table = text_oracles::index_table(hay);
-    require(match_indices(hay, needle, IndexUnit::Byte, Direction::Forward) == forward);
-    require(match_indices(hay, needle, IndexUnit::Byte, Direction::Reverse) == reverse);
-    require(match_indices(hay, needle, IndexUnit::CodePoint, Direction::Forward) ==
-            converted(forward, table.code_point));
-    require(match_indices(hay, needle, IndexUnit::CodePoint, Direction::Reverse) ==
-            converted(reverse, table.code_point));
-    require(match_indices(hay, needle, IndexUnit::Utf16, Direction::Forward) ==
-            converted(forward, table.utf16));
-    require(match_indices(hay, needle, IndexUnit::Utf16, Direction::Reverse) ==
-            converted(reverse, table.utf16));
+    const std::pair<IndexUnit, IndexList> expected[] = {
+        {IndexUnit::Byte, forward},
+        {IndexUnit::Byte, reverse},
+        {IndexUnit::CodePoint, converted(forward, table.code_point)},
+        {IndexUnit::CodePoint, converted(reverse, table.code_point)},
+        {IndexUnit::Utf16, converted(forward, table.utf16)},
+        {IndexUnit::Utf16, converted(reverse, table.utf16)}};
+    for (std::size_t k = 0; k < std::size(expected); ++k) {
+        const Direction direction = k % 2 == 0 ? Direction::Forward : Direction::Reverse;
+        require(match_indices<Utf8>(hay, needle, expected[k].first, direction) ==
+                expected[k].second);
+        require(match_indices<Utf16>(hay16, needle16, expected[k].first, direction) ==
+                expected[k].second);
+        if (hay1 && needle1) {
+            require(match_indices<Latin1>(*hay1, *needle1, expected[k].first, direction) ==
+                    expected[k].second);
+        }
+    }
     return 0;
 }

@@ -123,9 +123,9 @@ Result<ObjectRef> new_module_function(std::size_t row, PyObject* module) {
 Status module_add_function(PyObject* module, PyObject* function) {
     ObjectRef name = ObjectRef::steal(PyObject_GetAttr(function, name_name()));
     if (!name) return fetch_error();
-    Result<Text> text = to_text(name.get());
+    Result<StrText> text = to_text(name.get(), TextForm::Utf8);
     if (!text.ok()) return text.into_error();
-    return module_add(module, text.value(), function);
+    return module_add(module, text.value().bytes, function);
 }
 
 Status module_add_class(PyObject* module) {

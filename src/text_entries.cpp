@@ -34,31 +34,47 @@ const ParamTable rmatch_utf16_indices_table = match_table("rmatch_utf16_indices"
 const ParamTable rmatch_byte_indices_table = match_table("rmatch_byte_indices");
 const ParamTable utf16len_table{std::nullopt, "utf16len", utf16len_params, 0, 1, {}};
 
-Result<Text> text_argument(const char* name, PyObject* object, bool* ascii = nullptr) {
-    Result<Text> text = to_text(object, ascii);
+Result<StrText> text_argument(const char* name, PyObject* object, TextForm form) {
+    Result<StrText> text = to_text(object, form);
     if (!text.ok()) [[unlikely]]
         return wrap_argument_error(name, text.into_error());
     return text;
 }
 
-// The UTF-16 length of a non-ASCII str, read off the interpreter's own
-// UTF-16 encoder: it widens the str's characters directly, which costs a
-// fraction of encoding to UTF-8 and counting. Nothing for anything else (an
-// ASCII str, a non-str, a str that cannot be encoded): the UTF-8 path then
-// answers or reports the error, so every result and message stays the one
-// the UTF-8 count gives.
-std::optional<std::size_t> utf16_units_of(PyObject* object) {
-    if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) return std::nullopt;
-    if (is_ascii(object)) return static_cast<std::size_t>(PyUnicode_GetLength(object));
-    constexpr Py_ssize_t short_text = 64;  // below this, the UTF-8 path is cheaper
-    if (PyUnicode_GetLength(object) < short_text) return std::nullopt;
-    ObjectRef encoded = ObjectRef::steal(PyUnicode_AsUTF16String(object));
-    if (!encoded) [[unlikely]] {
-        (void)take_error();
-        return std::nullopt;
+// Each string is searched in the cheapest form to get: an ASCII str in
+// place, a str of characters up to U+00FF in Latin-1 (a copy, where every
+// offset is a code-point and a UTF-16 index), one up to U+FFFF in UTF-16
+// (a copy too). Any other is searched in UTF-8 for byte offsets, which
+// count its units, and otherwise in UTF-16, which the interpreter makes
+// more cheaply than UTF-8. A match of UTF-16 units is a match of code
+// points, as a valid needle never starts or ends inside a surrogate pair.
+text::IndexList search(const StrText& string, const StrText& substring, IndexUnit unit,
+                       Direction direction) {
+    switch (string.held) {
+        case StrText::Held::Utf8:
+            return text::match_indices<text::Utf8>(
+                string.bytes, substring.bytes, string.ascii ? IndexUnit::Byte : unit, direction);
+        case StrText::Held::Latin1:
+            if (substring.beyond_latin1) return {};
+            return text::match_indices<text::Latin1>(string.bytes, substring.bytes, unit,
+                                                     direction);
+        case StrText::Held::Utf16: {
+            const bool same = unit == IndexUnit::CodePoint && string.units_are_code_points();
+            return text::match_indices<text::Utf16>(string.units, substring.units,
+                                                    same ? IndexUnit::Utf16 : unit, direction);
+        }
     }
-    // Two bytes a unit, after a two-byte byte-order mark.
-    return static_cast<std::size_t>(PyBytes_Size(encoded.get()) - 2) / 2;
+    return {};
+}
+
+// The substring is read in the string's encoding.
+TextForm same_form(const StrText& string) {
+    switch (string.held) {
+        case StrText::Held::Utf8: return TextForm::Utf8;
+        case StrText::Held::Latin1: return TextForm::Latin1;
+        case StrText::Held::Utf16: return TextForm::Utf16;
+    }
+    return TextForm::Utf8;
 }
 
 PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction, PyObject* args,
@@ -67,18 +83,15 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
         ArgumentSlots<2> slots;
         if (Status failure = bind_arguments(table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        bool ascii = false;
-        Result<Text> string = text_argument("string", slots[0], &ascii);
+        const TextForm form =
+            unit == IndexUnit::Byte ? TextForm::CheapestOrUtf8 : TextForm::CheapestOrUtf16;
+        Result<StrText> string = text_argument("string", slots[0], form);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
-        Result<Text> substring = text_argument("substring", slots[1]);
+        Result<StrText> substring = text_argument("substring", slots[1], same_form(string.value()));
         if (!substring.ok()) [[unlikely]]
             return substring.into_error();
-        // In an ASCII string every unit counts one per byte, so the byte
-        // offsets are already the answer and no conversion is needed.
-        text::IndexList indices = text::match_indices(string.value(), substring.value(),
-                                                      ascii ? IndexUnit::Byte : unit, direction);
-        return indices_to_list(indices);
+        return indices_to_list(search(string.value(), substring.value(), unit, direction));
     });
 }
 
@@ -114,13 +127,16 @@ PyObject* utf16len_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         ArgumentSlots<1> slots;
         if (Status failure = bind_arguments(utf16len_table, args, kwargs, slots)) [[unlikely]]
             return std::move(*failure);
-        if (std::optional<std::size_t> units = utf16_units_of(slots[0])) return word_to_int(*units);
-        bool ascii = false;
-        Result<Text> string = text_argument("string", slots[0], &ascii);
+        Result<StrText> string = text_argument("string", slots[0], TextForm::CheapestOrUtf16);
         if (!string.ok()) [[unlikely]]
             return string.into_error();
-        if (ascii) return word_to_int(string.value().size());
-        return word_to_int(text::utf16len(string.value()));
+        const StrText& text = string.value();
+        switch (text.held) {
+            case StrText::Held::Utf16: return word_to_int(text.units.size());
+            case StrText::Held::Latin1: return word_to_int(text.code_points);
+            case StrText::Held::Utf8: break;
+        }
+        return word_to_int(text.ascii ? text.code_points : text::utf16len(text.bytes));
     });
 }
 

@@ -1,5 +1,6 @@
-// Argument and result conversions. A str is encoded to UTF-8 once, and the
-// Text is a view into those bytes; an ASCII str is viewed in place.
+// Argument and result conversions. A str is encoded once, to UTF-8 or to
+// UTF-16, and the text is a view into those bytes; an ASCII str is viewed
+// in place.
 #include "binding/conversions.h"
 
 #include "binding/call_scope.h"
@@ -49,24 +50,163 @@ bool is_ascii(PyObject* text) {
     return answer.get() == Py_True;
 }
 
-Result<Text> to_text(PyObject* object, bool* ascii) {
-    if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) [[unlikely]]
-        return conversion_error(object, "PyString");
-    if (ascii != nullptr) *ascii = false;
-    if (is_ascii(object)) {
-        Py_ssize_t size = 0;
-        const char* data = PyUnicode_AsUTF8AndSize(object, &size);
-        if (data != nullptr) [[likely]] {
-            if (ascii != nullptr) *ascii = true;
-            return Text(data, static_cast<std::size_t>(size));
-        }
-        (void)take_error();
-    }
+namespace {
+
+// The bytes object of an encoding, held by the call's scope.
+std::string_view held_bytes(ObjectRef bytes, std::size_t skip = 0) {
+    PyObject* held = CallScope::push(std::move(bytes));
+    return std::string_view(PyBytes_AsString(held) + skip,
+                            static_cast<std::size_t>(PyBytes_Size(held)) - skip);
+}
+
+// The UTF-8 bytes of a str; the error is the interpreter's, a lone
+// surrogate's UnicodeEncodeError included.
+Result<std::string_view> utf8_of(PyObject* object) {
     ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(object));
     if (!bytes) [[unlikely]]
         return fetch_error();
-    PyObject* held = CallScope::push(std::move(bytes));
-    return Text(PyBytes_AsString(held), static_cast<std::size_t>(PyBytes_Size(held)));
+    return held_bytes(std::move(bytes));
+}
+
+// After another encoder refused a str: the UTF-8 encoder's error when it
+// refuses it too (a surrogate), otherwise nothing and the str is valid.
+Status utf8_refusal(PyObject* object) {
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF8String(object));
+    if (!bytes) [[unlikely]]
+        return fetch_error();
+    return std::nullopt;
+}
+
+// The UTF-16 units of a str, from the interpreter's UTF-16 encoder: it
+// widens or copies the str's characters, several times cheaper than
+// encoding to UTF-8. Its output starts with a byte-order mark and is in
+// the machine's byte order. The encoder refuses exactly the strs that hold
+// a surrogate, as the UTF-8 one does; the error raised is then the UTF-8
+// encoder's, so that it reads the same in every function.
+Result<std::u16string_view> utf16_of(PyObject* object) {
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsUTF16String(object));
+    if (!bytes) [[unlikely]] {
+        PyErr refused = fetch_error();
+        if (Status failure = utf8_refusal(object)) return std::move(*failure);
+        return refused;  // not a surrogate, then: out of memory
+    }
+    constexpr std::size_t mark = 2;
+    const std::string_view units = held_bytes(std::move(bytes), mark);
+    // Bytes objects hold their data at an even address, so the units
+    // after the two-byte mark are aligned.
+    return std::u16string_view(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
+}
+
+// The Latin-1 bytes of a str, or nothing when it holds a character above
+// U+00FF; a surrogate fails with the UTF-8 encoder's error.
+Result<std::optional<std::string_view>> latin1_of(PyObject* object) {
+    ObjectRef bytes = ObjectRef::steal(PyUnicode_AsLatin1String(object));
+    if (bytes) [[likely]]
+        return std::optional<std::string_view>(held_bytes(std::move(bytes)));
+    PyErr refused = fetch_error();
+    if (Status failure = utf8_refusal(object)) return std::move(*failure);
+    refused.normalize();
+    if (!PyErr_GivenExceptionMatches(refused.type(), PyExc_UnicodeEncodeError)) return refused;
+    return std::optional<std::string_view>();
+}
+
+// The bytes per character in which a long exact str is stored (1, 2 or 4),
+// or 0 when that is not known. The interpreter copies a str of width 1 as
+// it lies into Latin-1 and one of width 2 into UTF-16. The limited API does
+// not tell the width, but a str's size in memory does: a header, then
+// (length + 1) characters of the width, and nothing more unless other
+// forms of it are cached. The header is measured once on two fresh strs of
+// widths 1 and 2; if they disagree with that layout, or anything fails, the
+// answer is always 0. A wrong answer costs time only: an encoder then
+// refuses the str or does a slower conversion.
+std::size_t storage_width(PyObject* object, std::size_t length) {
+    constexpr std::size_t long_enough = 512;  // below this the probe is not worth a call
+    if (length < long_enough || !PyUnicode_CheckExact(object)) return 0;
+    static PyObject* sizeof_method = nullptr;
+    static std::size_t header = 0;  // 0: not measured, or not this layout
+    static bool measured = false;
+    const auto size_of = [](PyObject* str) -> std::size_t {
+        ObjectRef size =
+            ObjectRef::steal(PyObject_CallFunctionObjArgs(sizeof_method, str, nullptr));
+        std::size_t value = size ? PyLong_AsSize_t(size.get()) : static_cast<std::size_t>(-1);
+        if (value == static_cast<std::size_t>(-1)) [[unlikely]] {
+            (void)take_error();
+            return 0;
+        }
+        return value;
+    };
+    if (!measured) {
+        measured = true;
+        sizeof_method =
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "__sizeof__");
+        if (sizeof_method == nullptr) {
+            (void)take_error();
+            return 0;
+        }
+        ObjectRef narrow = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC3\xA9\xC3\xA9", 4));
+        ObjectRef wide = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC4\x80\xC4\x80", 4));
+        if (!narrow || !wide) {
+            (void)take_error();
+            return 0;
+        }
+        const std::size_t narrow_size = size_of(narrow.get());
+        if (narrow_size > 3 && size_of(wide.get()) == narrow_size + 3) header = narrow_size - 3;
+    }
+    if (header == 0) return 0;
+    const std::size_t size = size_of(object);
+    for (const std::size_t width : {1, 2, 4}) {
+        if (size == header + width * (length + 1)) return width;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Result<StrText> to_text(PyObject* object, TextForm form) {
+    if (!(PyType_GetFlags(Py_TYPE(object)) & Py_TPFLAGS_UNICODE_SUBCLASS)) [[unlikely]]
+        return conversion_error(object, "PyString");
+    StrText text;
+    text.code_points = static_cast<std::size_t>(PyUnicode_GetLength(object));
+    if (form != TextForm::Utf16 && form != TextForm::Latin1 && is_ascii(object)) {
+        Py_ssize_t size = 0;
+        const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+        if (data != nullptr) [[likely]] {
+            text.ascii = true;
+            text.bytes = std::string_view(data, static_cast<std::size_t>(size));
+            return text;
+        }
+        (void)take_error();
+    }
+    const bool cheapest = form == TextForm::CheapestOrUtf8 || form == TextForm::CheapestOrUtf16;
+    const std::size_t width = cheapest ? storage_width(object, text.code_points) : 0;
+    if (form == TextForm::Latin1 || width == 1) {
+        Result<std::optional<std::string_view>> latin1 = latin1_of(object);
+        if (!latin1.ok()) [[unlikely]]
+            return latin1.into_error();
+        if (latin1.value()) {
+            text.held = StrText::Held::Latin1;
+            text.bytes = *latin1.value();
+            return text;
+        }
+        if (form == TextForm::Latin1) {
+            text.held = StrText::Held::Latin1;
+            text.beyond_latin1 = true;
+            return text;
+        }
+    }
+    if (form == TextForm::Utf8 || (form == TextForm::CheapestOrUtf8 && width != 2)) {
+        Result<std::string_view> utf8 = utf8_of(object);
+        if (!utf8.ok()) [[unlikely]]
+            return utf8.into_error();
+        text.bytes = utf8.value();
+        return text;
+    }
+    Result<std::u16string_view> units = utf16_of(object);
+    if (!units.ok()) [[unlikely]]
+        return units.into_error();
+    text.held = StrText::Held::Utf16;
+    text.units = units.value();
+    return text;
 }
 
 Result<std::size_t> to_word(PyObject* object) {

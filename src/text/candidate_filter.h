@@ -1,98 +1,147 @@
 // The candidate filter in front of the Two-Way search: it finds the next
-// window whose first and last bytes equal the needle's, testing sixteen
-// windows per step with byte-vector compares. It never reads a byte twice,
-// so adding it keeps the search linear; whether it pays is decided by the
-// scanner, which turns it off when it keeps producing false candidates.
+// window whose first and last units equal the needle's, testing a vector's
+// worth of windows per step with lane-wise compares. It tests each window
+// position at most once per call and the search resumes at or after the
+// candidate it returns, so the filter adds O(n) work to the search; whether
+// it pays is decided by the scanner, which turns it off when it keeps
+// producing false candidates.
 #pragma once
+
+#include "text/unit_reading.h"
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "text/byte_reading.h"
-
 namespace ostrel::text {
 
-inline constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
+inline constexpr std::size_t no_position = static_cast<std::size_t>(-1);
 
 namespace candidate_detail {
 
-constexpr std::size_t kLanes = 16;
-// A GCC/Clang vector type: compiled to SSE2 on x86-64, NEON on AArch64, and
-// to plain word operations where there is no vector unit.
-using Lanes = unsigned char __attribute__((vector_size(kLanes)));
+constexpr std::size_t vector_bytes = 16;
 
-inline Lanes broadcast(unsigned char byte) noexcept {
-    Lanes lanes;
-    for (std::size_t k = 0; k < kLanes; ++k) {
-        lanes[k] = byte;
+// GCC/Clang vector types, one lane per unit: compiled to SSE2 on x86-64,
+// NEON on AArch64, and to plain word operations where there is no vector
+// unit. The attribute needs a concrete type, hence one line per width.
+template <typename Value>
+struct VectorOf;
+template <>
+struct VectorOf<unsigned char> {
+    typedef unsigned char Type __attribute__((vector_size(vector_bytes)));
+    static constexpr std::size_t lanes = vector_bytes;
+};
+template <>
+struct VectorOf<unsigned short> {
+    typedef unsigned short Type __attribute__((vector_size(vector_bytes)));
+    static constexpr std::size_t lanes = vector_bytes / 2;
+};
+
+template <typename Value>
+using Lanes = typename VectorOf<Value>::Type;
+
+template <typename Value>
+Lanes<Value> broadcast(Value unit) noexcept {
+    Lanes<Value> lanes;
+    for (std::size_t k = 0; k < VectorOf<Value>::lanes; ++k) {
+        lanes[k] = unit;
     }
     return lanes;
 }
 
-inline Lanes load_lanes(const unsigned char* at) noexcept {
-    Lanes lanes;
+template <typename Value>
+Lanes<Value> load_lanes(const Value* at) noexcept {
+    Lanes<Value> lanes;
     std::memcpy(&lanes, at, sizeof lanes);
     return lanes;
+}
+
+// Whether any lane of a lane-wise compare (-1 in equal lanes, 0 elsewhere)
+// is set.
+template <typename Mask>
+bool any_lane(const Mask& hits) noexcept {
+    std::uint64_t halves[2];
+    static_assert(sizeof halves == sizeof hits);
+    std::memcpy(halves, &hits, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
 }
 
 // The reading position, within the block, of the first window that hit:
 // lanes are in memory order, which is reading order forward and the
 // reverse of it backward. At least one lane of hits is set.
-// Mask is what a lane-wise compare yields: -1 in equal lanes, 0 elsewhere.
-template <Direction Way, typename Mask>
+template <typename Value, Direction Way, typename Mask>
 std::size_t first_hit(const Mask& hits) noexcept {
+    constexpr std::size_t lanes = VectorOf<Value>::lanes;
+    constexpr std::size_t lane_bits = 8 * sizeof(Value);
+    constexpr std::size_t half = lanes / 2;
     if constexpr (std::endian::native == std::endian::little) {
         std::uint64_t halves[2];
         std::memcpy(halves, &hits, sizeof halves);
         if constexpr (Way == Direction::Forward) {
-            return halves[0] != 0 ? std::countr_zero(halves[0]) / 8
-                                  : 8 + std::countr_zero(halves[1]) / 8;
+            return halves[0] != 0 ? std::countr_zero(halves[0]) / lane_bits
+                                  : half + std::countr_zero(halves[1]) / lane_bits;
         } else {
-            const std::size_t lane = halves[1] != 0 ? 15 - std::countl_zero(halves[1]) / 8
-                                                    : 7 - std::countl_zero(halves[0]) / 8;
-            return kLanes - 1 - lane;
+            const std::size_t lane = halves[1] != 0
+                                         ? lanes - 1 - std::countl_zero(halves[1]) / lane_bits
+                                         : half - 1 - std::countl_zero(halves[0]) / lane_bits;
+            return lanes - 1 - lane;
         }
     } else {
-        for (std::size_t k = 0; k < kLanes; ++k) {
-            const std::size_t lane = Way == Direction::Forward ? k : kLanes - 1 - k;
+        for (std::size_t k = 0; k < lanes; ++k) {
+            const std::size_t lane = Way == Direction::Forward ? k : lanes - 1 - k;
             if (hits[lane] != 0) {
                 return k;
             }
         }
-        return kLanes;  // unreachable: some lane hit
+        return lanes;  // unreachable: some lane hit
     }
 }
 
 }  // namespace candidate_detail
 
 // The least reading position j >= from with hay[j] == needle[0] and
-// hay[j + m - 1] == needle[m - 1], or kNoPosition. Requires 2 <= m <= hay.size.
-// Cost: about one vector step per sixteen positions passed over.
-template <Direction Way>
-std::size_t find_candidate(ByteReading<Way> hay, ByteReading<Way> needle,
+// hay[j + m - 1] == needle[m - 1], or no_position. Requires 1 <= m <= hay.size
+// (a one-unit needle is its own candidate: a hit is a match).
+// Cost: about one vector step per lane count of positions passed over.
+template <typename Unit, Direction Way>
+std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle,
                            std::size_t from) noexcept {
     using namespace candidate_detail;
+    using Value = typename UnitReading<Unit, Way>::Value;
+    constexpr std::size_t lanes = VectorOf<Value>::lanes;
     const std::size_t m = needle.size;
-    const unsigned char first = needle[0];
-    const unsigned char last = needle[m - 1];
+    const Value first = needle[0];
+    const Value last = needle[m - 1];
     const std::size_t windows = hay.size - m + 1;  // positions 0 to n - m
     std::size_t j = from;
-    if (windows >= kLanes) {
-        const Lanes firsts = broadcast(first);
-        const Lanes lasts = broadcast(last);
-        // A block covers windows [j, j + kLanes); its last bytes sit m - 1
-        // further on in reading order, which is lower memory when reversed.
-        for (; j <= windows - kLanes; j += kLanes) {
-            const unsigned char* starts = hay.range(j, j + kLanes);
-            const unsigned char* ends =
-                Way == Direction::Forward ? starts + (m - 1) : starts - (m - 1);
-            const auto hits = (load_lanes(starts) == firsts) & (load_lanes(ends) == lasts);
-            std::uint64_t halves[2];
-            std::memcpy(halves, &hits, sizeof halves);
-            if ((halves[0] | halves[1]) != 0) {
-                return j + first_hit<Way>(hits);
+    if (windows >= lanes) {
+        const Lanes<Value> firsts = broadcast(first);
+        const Lanes<Value> lasts = broadcast(last);
+        // A block covers windows [at, at + lanes); their last units sit
+        // m - 1 further on in reading order, which is lower memory when
+        // reversed.
+        const auto hits_at = [&](std::size_t at) {
+            const Value* starts = hay.range(at, at + lanes);
+            const Value* ends = Way == Direction::Forward ? starts + (m - 1) : starts - (m - 1);
+            return (load_lanes(starts) == firsts) & (load_lanes(ends) == lasts);
+        };
+        // Four blocks a step, tested together: one branch per 64 bytes
+        // while nothing hits, which is most of a scan for a rare needle.
+        constexpr std::size_t step = 4 * lanes;
+        for (; windows >= step && j <= windows - step; j += step) {
+            const auto a = hits_at(j);
+            const auto b = hits_at(j + lanes);
+            const auto c = hits_at(j + 2 * lanes);
+            const auto d = hits_at(j + 3 * lanes);
+            if (any_lane(a | b | c | d)) {
+                break;  // the block loop below finds which window
+            }
+        }
+        for (; j <= windows - lanes; j += lanes) {
+            const auto hits = hits_at(j);
+            if (any_lane(hits)) {
+                return j + first_hit<Value, Way>(hits);
             }
         }
     }
@@ -101,7 +150,7 @@ std::size_t find_candidate(ByteReading<Way> hay, ByteReading<Way> needle,
             return j;
         }
     }
-    return kNoPosition;
+    return no_position;
 }
 
 }  // namespace ostrel::text

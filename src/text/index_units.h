@@ -1,7 +1,8 @@
-// Positions in a Text in the three units the module reports: UTF-8 byte
-// offsets, code-point indices and UTF-16 code-unit indices. Every position
-// found by a search is a byte offset first; IndexCursor turns a
-// non-decreasing series of them into one of the other units incrementally.
+// Positions in a text in the three units the module reports: UTF-8 byte
+// offsets, code-point indices and UTF-16 code-unit indices. A text is held
+// as UTF-8, UTF-16 or Latin-1, and every position found by a search is an
+// offset in the held units first; IndexCursor turns a non-decreasing series
+// of them into another unit incrementally.
 #pragma once
 
 #include <cstddef>
@@ -9,28 +10,68 @@
 
 namespace ostrel::text {
 
-// A read-only run of valid UTF-8 (it may hold U+0000, and never holds a
-// surrogate). Offsets into it run from 0 to size().
-using Text = std::string_view;
-
 enum class IndexUnit { Byte, CodePoint, Utf16 };
 
-// True for bytes 0x80 to 0xBF, which never start a code point.
-constexpr bool is_continuation_byte(char byte) noexcept {
-    return static_cast<signed char>(byte) < -0x40;
+// The encodings a text is held in. Each names its code unit, which units
+// never start a code point, and which index units its offsets already are.
+struct Utf8 {
+    using Unit = char;
+    // Bytes 0x80 to 0xBF.
+    static constexpr bool continues(char byte) noexcept {
+        return static_cast<signed char>(byte) < -0x40;
+    }
+    static constexpr bool counts_as(IndexUnit unit) noexcept { return unit == IndexUnit::Byte; }
+};
+struct Utf16 {
+    using Unit = char16_t;
+    // Low surrogates.
+    static constexpr bool continues(char16_t unit) noexcept { return (unit & 0xFC00) == 0xDC00; }
+    static constexpr bool counts_as(IndexUnit unit) noexcept { return unit == IndexUnit::Utf16; }
+};
+// One byte per code point, for text that holds nothing above U+00FF: an
+// offset is a code-point index and a UTF-16 index at once.
+struct Latin1 {
+    using Unit = char;
+    static constexpr bool continues(char) noexcept { return false; }
+    static constexpr bool counts_as(IndexUnit unit) noexcept { return unit != IndexUnit::Byte; }
+};
+
+// A read-only run of valid text in one encoding; it may hold U+0000. UTF-8
+// never holds a surrogate; in UTF-16 (machine byte order) every high
+// surrogate is followed by a low one and every low one preceded by a high
+// one. Offsets into it are units from 0 to size().
+template <typename Encoding>
+using Units = std::basic_string_view<typename Encoding::Unit>;
+using Text = Units<Utf8>;
+using Utf16Text = Units<Utf16>;
+using Latin1Text = Units<Latin1>;
+
+// True for UTF-8 bytes 0x80 to 0xBF, which never start a code point.
+constexpr bool is_continuation_unit(char byte) noexcept {
+    return Utf8::continues(byte);
+}
+// True for UTF-16 low surrogates, which never start a code point.
+constexpr bool is_continuation_unit(char16_t unit) noexcept {
+    return Utf16::continues(unit);
 }
 
-// True for 0, size() and every offset at a lead byte.
-constexpr bool is_code_point_boundary(Text text, std::size_t offset) noexcept {
+// True for 0, size() and every offset at a unit that starts a code point.
+template <typename Encoding>
+constexpr bool is_code_point_boundary(Units<Encoding> text, std::size_t offset) noexcept {
     return offset == 0 || offset == text.size() ||
-           (offset < text.size() && !is_continuation_byte(text[offset]));
+           (offset < text.size() && !Encoding::continues(text[offset]));
+}
+constexpr bool is_code_point_boundary(Text text, std::size_t offset) noexcept {
+    return is_code_point_boundary<Utf8>(text, offset);
 }
 
-// The number of code points in bytes [from, to), counted from lead bytes
-// without decoding. Requires from <= to <= size(), both boundaries.
-// Cost: one read of each byte; a machine word at a time for ranges of four
-// words or more, byte by byte below that (the two give equal counts).
+// The number of code points in units [from, to), counted from the units
+// that start one, without decoding. Requires from <= to <= size(), both
+// boundaries. Cost: one read of each unit; for UTF-8 a machine word at a
+// time for ranges of four words or more, byte by byte below that (the two
+// give equal counts).
 std::size_t count_code_points(Text text, std::size_t from, std::size_t to) noexcept;
+std::size_t count_code_points(Utf16Text text, std::size_t from, std::size_t to) noexcept;
 
 // The number of UTF-16 code units that the code points in bytes [from, to)
 // occupy: one per code point, plus one more for each four-byte sequence
@@ -38,17 +79,29 @@ std::size_t count_code_points(Text text, std::size_t from, std::size_t to) noexc
 // requirements and cost as count_code_points.
 std::size_t count_utf16_units(Text text, std::size_t from, std::size_t to) noexcept;
 
+// The number of UTF-8 bytes that the code points in units [from, to)
+// occupy: in UTF-16 1, 2 or 3 for a unit below 0x80, 0x800 or else, and 4
+// for a surrogate pair; in Latin-1 1 or 2 for a byte below 0x80 or else.
+// Same requirements and cost as count_code_points.
+std::size_t count_utf8_bytes(Utf16Text text, std::size_t from, std::size_t to) noexcept;
+std::size_t count_utf8_bytes(Latin1Text text, std::size_t from, std::size_t to) noexcept;
+
 // The length of the whole Text in UTF-16 code units.
 std::size_t utf16len(Text text) noexcept;
 
-// Converts byte offsets of one Text, handed over in non-decreasing order,
-// into indices in one unit. It only counts the bytes between the previous
+// Converts offsets of one text, handed over in non-decreasing order, into
+// indices in one unit. It only counts the units between the previous
 // offset and the new one, so converting any number of offsets reads each
-// byte of the Text at most once. Borrows the Text; owns nothing.
+// unit of the text at most once. Borrows the text; owns nothing.
+template <typename Encoding>
 class IndexCursor {
 public:
-    // unit is CodePoint or Utf16; a Byte cursor returns offsets unchanged.
-    IndexCursor(Text text, IndexUnit unit) noexcept;
+    using Unit = typename Encoding::Unit;
+    using Units = text::Units<Encoding>;
+
+    // A cursor whose unit the text's offsets already are returns them
+    // unchanged.
+    IndexCursor(Units text, IndexUnit unit) noexcept;
 
     // The index of offset in the cursor's unit. offset must not be below
     // the previous one and must be a code-point boundary; anything else is
@@ -57,12 +110,16 @@ public:
     std::size_t advance(std::size_t offset);
 
 private:
-    Text text_;
+    Units text_;
     IndexUnit unit_;
     // Invariant: last_index_ is the index of last_offset_ in unit_, and
     // last_offset_ is a code-point boundary of text_.
     std::size_t last_offset_ = 0;
     std::size_t last_index_ = 0;
 };
+
+extern template class IndexCursor<Utf8>;
+extern template class IndexCursor<Utf16>;
+extern template class IndexCursor<Latin1>;
 
 }  // namespace ostrel::text

@@ -1,89 +1,82 @@
-// One driver for all six matching functions: a MatchScanner finds byte
-// starts in the requested direction, and an IndexCursor converts them into
-// code points or UTF-16 units. The cursor only moves forward, so reverse
-// scans convert their starts in ascending order and reverse the result.
+// One driver for all six matching functions over either encoding: a
+// MatchScanner finds starts in the held unit in the requested direction,
+// and an IndexCursor converts them into the requested unit. The cursor only
+// moves forward, so reverse scans convert their starts from the last found
+// (the lowest) up, in place.
 #include "text/match_functions.h"
 
-#include <algorithm>
-
 #include "text/byte_positions.h"
+#include "text/match_scanner.h"
+
+#include <algorithm>
 
 namespace ostrel::text {
 
 namespace {
 
-constexpr std::size_t kFirstCapacity = 4;
+// The first allocation holds a few matches, as most calls find few; then
+// the list doubles, so n matches cost O(n) copying in all.
+constexpr std::size_t first_capacity = 4;
 
 // Grows the list explicitly rather than trusting the library's policy: no
 // allocation before the first entry, room for 4 then, doubled when full.
 void append(IndexList& list, std::size_t value) {
     if (list.size() == list.capacity()) {
-        list.reserve(list.empty() ? kFirstCapacity : 2 * list.capacity());
+        list.reserve(list.empty() ? first_capacity : 2 * list.capacity());
     }
     list.push_back(value);
 }
 
-template <Direction Way>
-std::optional<std::size_t> next_start(MatchScanner& scanner) noexcept {
-    if constexpr (Way == Direction::Forward) {
-        return scanner.next_forward();
-    } else {
-        return scanner.next_reverse();
-    }
-}
-
 // Every start in scanning order, each passed through convert as it comes.
-template <Direction Way, typename Convert>
-IndexList collect(Text string, Text substring, Convert convert) {
-    MatchScanner scanner(string, substring);
+template <typename Encoding, Direction Way, typename Convert>
+IndexList collect(Units<Encoding> string, Units<Encoding> substring, Convert convert) {
+    MatchScanner<Encoding, Way> scanner(string, substring);
     IndexList list;
-    while (const std::optional<std::size_t> start = next_start<Way>(scanner)) {
+    while (const std::optional<std::size_t> start = scanner.next()) {
         append(list, convert(*start));
     }
     return list;
 }
 
-IndexList byte_starts(Text string, Text substring, Direction direction) {
-    if (substring.size() == 1) {
-        IndexList starts = byte_positions(string, static_cast<unsigned char>(substring[0]));
-        if (direction == Direction::Reverse) std::reverse(starts.begin(), starts.end());
-        return starts;
-    }
-    const auto same = [](std::size_t start) { return start; };
-    return direction == Direction::Forward ? collect<Direction::Forward>(string, substring, same)
-                                           : collect<Direction::Reverse>(string, substring, same);
-}
-
-// Converting during the forward scan reads each byte of string at most
-// once, however many matches there are.
-IndexList forward_indices(Text string, Text substring, IndexUnit unit) {
-    IndexCursor cursor(string, unit);
-    return collect<Direction::Forward>(
-        string, substring, [&cursor](std::size_t start) { return cursor.advance(start); });
-}
-
-// The reverse scan yields descending starts, which the cursor cannot take;
-// they are kept, converted from the last (lowest) one up, and reversed.
-IndexList reverse_indices(Text string, Text substring, IndexUnit unit) {
-    const IndexList starts = byte_starts(string, substring, Direction::Reverse);
-    IndexList indices;
-    indices.reserve(starts.size());  // exact size; no allocation when empty
-    IndexCursor cursor(string, unit);
-    for (auto start = starts.rbegin(); start != starts.rend(); ++start) {
-        indices.push_back(cursor.advance(*start));
-    }
-    std::reverse(indices.begin(), indices.end());
-    return indices;
-}
-
 }  // namespace
 
-IndexList match_indices(Text string, Text substring, IndexUnit unit, Direction direction) {
-    if (unit == IndexUnit::Byte) {
-        return byte_starts(string, substring, direction);
+template <typename Encoding>
+IndexList match_indices(Units<Encoding> string, Units<Encoding> substring, IndexUnit unit,
+                        Direction direction) {
+    const auto same = [](std::size_t start) { return start; };
+    if constexpr (sizeof(typename Encoding::Unit) == 1) {
+        // A one-byte substring's matches cannot overlap: one counting pass
+        // finds them all, with no search per match.
+        if (Encoding::counts_as(unit) && substring.size() == 1) {
+            IndexList starts = byte_positions(string, static_cast<unsigned char>(substring[0]));
+            if (direction == Direction::Reverse) std::reverse(starts.begin(), starts.end());
+            return starts;
+        }
     }
-    return direction == Direction::Forward ? forward_indices(string, substring, unit)
-                                           : reverse_indices(string, substring, unit);
+    if (Encoding::counts_as(unit)) {
+        return direction == Direction::Forward
+                   ? collect<Encoding, Direction::Forward>(string, substring, same)
+                   : collect<Encoding, Direction::Reverse>(string, substring, same);
+    }
+    IndexCursor<Encoding> cursor(string, unit);
+    if (direction == Direction::Forward) {
+        // Converting during the scan reads each unit of string at most once,
+        // however many matches there are.
+        return collect<Encoding, Direction::Forward>(
+            string, substring, [&cursor](std::size_t start) { return cursor.advance(start); });
+    }
+    // The reverse scan yields descending starts, which the cursor cannot
+    // take: the list is converted from its end (the lowest start) back to
+    // its front, each entry replaced by its index.
+    IndexList list = collect<Encoding, Direction::Reverse>(string, substring, same);
+    for (auto entry = list.rbegin(); entry != list.rend(); ++entry) {
+        *entry = cursor.advance(*entry);
+    }
+    return list;
 }
+
+template IndexList match_indices<Utf8>(Text, Text, IndexUnit, Direction);
+template IndexList match_indices<Utf16>(Utf16Text, Utf16Text, IndexUnit, Direction);
+template IndexList match_indices<Latin1>(Latin1Text, Latin1Text, IndexUnit, Direction);
 
 }  // namespace ostrel::text

@@ -1,6 +1,7 @@
-// Differential tests of MatchScanner against repeated find/rfind: every
-// small case over tiny alphabets, multi-byte letters, periodic needles, and
-// long seeded texts that take the vector candidate filter and its fallback.
+// Differential tests of MatchScanner against repeated find/rfind, over the
+// UTF-8 and the UTF-16 form of each text: every small case over tiny
+// alphabets, multi-byte letters, periodic needles, and long seeded texts
+// that take the vector candidate filter and its fallback.
 #include "text/match_scanner.h"
 
 #include <gtest/gtest.h>
@@ -13,35 +14,53 @@
 
 namespace {
 
+using ostrel::text::Direction;
+using ostrel::text::Latin1;
 using ostrel::text::MatchScanner;
+using ostrel::text::Units;
+using ostrel::text::Utf16;
+using ostrel::text::Utf8;
 using text_oracles::naive_forward;
 using text_oracles::naive_reverse;
 
-const std::string kEnye = "\xC3\xB1";          // U+00F1
-const std::string kGrin = "\xF0\x9F\x98\x80";  // U+1F600
+const std::string enye = "\xC3\xB1";          // U+00F1
+const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600
 
 // All starts of one scan; once exhausted, a scanner must stay exhausted.
-template <typename Next>
-std::vector<std::size_t> scan(std::string_view hay, std::string_view needle, Next next) {
-    MatchScanner scanner(hay, needle);
+template <typename Encoding, Direction Way>
+std::vector<std::size_t> scan(Units<Encoding> hay, Units<Encoding> needle) {
+    MatchScanner<Encoding, Way> scanner(hay, needle);
     std::vector<std::size_t> out;
-    while (const auto start = next(scanner)) {
+    while (const auto start = scanner.next()) {
         out.push_back(*start);
     }
-    EXPECT_FALSE(next(scanner).has_value());
+    EXPECT_FALSE(scanner.next().has_value());
     return out;
 }
 
-// Compares both directions; returns false (after reporting) on a mismatch so
-// that exhaustive loops stop at the first failing pair.
+template <typename Encoding>
+bool both_ways_agree(Units<Encoding> hay, Units<Encoding> needle) {
+    return scan<Encoding, Direction::Forward>(hay, needle) == naive_forward(hay, needle) &&
+           scan<Encoding, Direction::Reverse>(hay, needle) == naive_reverse(hay, needle);
+}
+
+// Compares both directions over the UTF-8 bytes and over the UTF-16 units
+// of the same texts; returns false (after reporting) on a mismatch so that
+// exhaustive loops stop at the first failing pair.
 bool agrees_with_naive(const std::string& hay, const std::string& needle) {
-    const bool forward = scan(hay, needle, [](MatchScanner& s) { return s.next_forward(); }) ==
-                         naive_forward(hay, needle);
-    const bool reverse = scan(hay, needle, [](MatchScanner& s) { return s.next_reverse(); }) ==
-                         naive_reverse(hay, needle);
-    EXPECT_TRUE(forward) << "forward, hay '" << hay << "' needle '" << needle << "'";
-    EXPECT_TRUE(reverse) << "reverse, hay '" << hay << "' needle '" << needle << "'";
-    return forward && reverse;
+    const bool bytes = both_ways_agree<Utf8>(hay, needle);
+    const std::u16string hay16 = text_oracles::to_utf16(hay);
+    const std::u16string needle16 = text_oracles::to_utf16(needle);
+    const bool units = both_ways_agree<Utf16>(hay16, needle16);
+    // Latin-1, where there is a form: every offset is a boundary.
+    const auto hay1 = text_oracles::to_latin1(hay);
+    const auto needle1 = text_oracles::to_latin1(needle);
+    if (hay1 && needle1 && !needle1->empty()) {
+        EXPECT_TRUE(both_ways_agree<Latin1>(*hay1, *needle1)) << "Latin-1, hay '" << hay << "'";
+    }
+    EXPECT_TRUE(bytes) << "UTF-8, hay '" << hay << "' needle '" << needle << "'";
+    EXPECT_TRUE(units) << "UTF-16, hay '" << hay << "' needle '" << needle << "'";
+    return bytes && units;
 }
 
 void check_every_small_case(const std::vector<std::string>& letters, std::size_t max_hay,
@@ -72,7 +91,7 @@ TEST(MatchScanner, EverySmallCaseOverThreeLetters) {
 }
 
 TEST(MatchScanner, EverySmallCaseOverMultiByteLetters) {
-    check_every_small_case({"a", kEnye, kGrin}, 6, 3);
+    check_every_small_case({"a", enye, grin}, 6, 3);
 }
 
 // Long texts over tiny alphabets: candidates are dense, so the filter is
@@ -81,7 +100,7 @@ TEST(MatchScanner, SeededLongTextsOverTinyAlphabets) {
     const std::uint64_t seed = 1234567;
     std::mt19937_64 random(seed);
     const std::vector<std::vector<std::string>> alphabets = {
-        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), kEnye, kGrin}};
+        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
     for (int trial = 0; trial < 3000; ++trial) {
         const auto& letters = alphabets[trial % alphabets.size()];
         const std::size_t hay_letters = std::uniform_int_distribution<std::size_t>(0, 300)(random);
@@ -131,7 +150,7 @@ TEST(MatchScanner, PeriodicNeedlesInPeriodicTexts) {
 // A rare needle over a long text goes through the vector blocks nearly all
 // the way; matches sit at every distance from the ends.
 TEST(MatchScanner, RareNeedleAtEveryPositionNearTheEnds) {
-    const std::string needle = "needle" + kEnye + "x";
+    const std::string needle = "needle" + enye + "x";
     for (std::size_t at = 0; at < 40; ++at) {
         std::string hay(200, 'x');
         hay.replace(at, needle.size(), needle);

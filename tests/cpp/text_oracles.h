@@ -1,6 +1,7 @@
 // Slow, obviously correct references for the text core, shared by the unit
 // tests and the fuzz targets: a strict UTF-8 validator and decoder, index
-// conversion by full decoding, and disjoint search by repeated find/rfind.
+// conversion by full decoding, UTF-16 by decoding, and disjoint search by
+// repeated find/rfind in either encoding.
 // None of it reuses the code under test.
 #pragma once
 
@@ -83,19 +84,82 @@ inline IndexTable index_table(std::string_view text) {
     return table;
 }
 
-// Disjoint matches by repeated std::string_view::find from the front; the
-// empty needle matches at every code-point boundary.
-inline std::vector<std::size_t> naive_forward(std::string_view hay, std::string_view needle) {
-    std::vector<std::size_t> out;
-    if (needle.empty()) {
-        const auto decoded = decode_utf8(hay).value();
-        for (const DecodedCodePoint& point : decoded) {
-            out.push_back(point.offset);
+// The UTF-16 form of valid UTF-8, by decoding, with pairs built by hand.
+inline std::u16string to_utf16(std::string_view bytes) {
+    std::u16string out;
+    const auto decoded = decode_utf8(bytes).value();  // callers pass valid UTF-8
+    for (const DecodedCodePoint& point : decoded) {
+        if (point.value < 0x10000) {
+            out.push_back(static_cast<char16_t>(point.value));
+        } else {
+            const char32_t above = point.value - 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (above >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (above & 0x3FF)));
         }
-        out.push_back(hay.size());
-        return out;
     }
-    for (std::size_t at = hay.find(needle); at != std::string_view::npos;
+    return out;
+}
+
+// The Latin-1 form of valid UTF-8, or nothing when it holds a code point
+// above U+00FF.
+inline std::optional<std::string> to_latin1(std::string_view bytes) {
+    std::string out;
+    const auto decoded = decode_utf8(bytes).value();
+    for (const DecodedCodePoint& point : decoded) {
+        if (point.value > 0xFF) {
+            return std::nullopt;
+        }
+        out.push_back(static_cast<char>(point.value));
+    }
+    return out;
+}
+
+// The UTF-8 form of Latin-1 text.
+inline std::string to_utf8_from_latin1(std::string_view latin1) {
+    std::string out;
+    for (const char byte : latin1) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value < 0x80) {
+            out.push_back(byte);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (value >> 6)));
+            out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// The offsets of every code-point boundary, 0 and the end included.
+inline std::vector<std::size_t> boundaries(std::string_view bytes) {
+    std::vector<std::size_t> out;
+    const auto decoded = decode_utf8(bytes).value();
+    for (const DecodedCodePoint& point : decoded) {
+        out.push_back(point.offset);
+    }
+    out.push_back(bytes.size());
+    return out;
+}
+inline std::vector<std::size_t> boundaries(std::u16string_view units) {
+    std::vector<std::size_t> out;
+    for (std::size_t at = 0; at < units.size(); ++at) {
+        if (units[at] < 0xDC00 || units[at] > 0xDFFF) {
+            out.push_back(at);
+        }
+    }
+    out.push_back(units.size());
+    return out;
+}
+
+// Disjoint matches by repeated find from the front; the empty needle
+// matches at every code-point boundary.
+template <typename Unit>
+std::vector<std::size_t> naive_forward(std::basic_string_view<Unit> hay,
+                                       std::basic_string_view<Unit> needle) {
+    if (needle.empty()) {
+        return boundaries(hay);
+    }
+    std::vector<std::size_t> out;
+    for (std::size_t at = hay.find(needle); at != hay.npos;
          at = hay.find(needle, at + needle.size())) {
         out.push_back(at);
     }
@@ -104,16 +168,18 @@ inline std::vector<std::size_t> naive_forward(std::string_view hay, std::string_
 
 // Disjoint matches by repeated rfind, each ending at or before the start of
 // the previous one.
-inline std::vector<std::size_t> naive_reverse(std::string_view hay, std::string_view needle) {
+template <typename Unit>
+std::vector<std::size_t> naive_reverse(std::basic_string_view<Unit> hay,
+                                       std::basic_string_view<Unit> needle) {
     if (needle.empty()) {
-        std::vector<std::size_t> out = naive_forward(hay, needle);
+        std::vector<std::size_t> out = boundaries(hay);
         return {out.rbegin(), out.rend()};
     }
     std::vector<std::size_t> out;
     std::size_t end = hay.size();
     while (end >= needle.size()) {
         const std::size_t at = hay.rfind(needle, end - needle.size());
-        if (at == std::string_view::npos) {
+        if (at == hay.npos) {
             break;
         }
         out.push_back(at);
