@@ -2,6 +2,8 @@
 // run by the module calls the module again; each frame pops only its own.
 #include "binding/call_scope.h"
 
+#include "platform/portable.h"
+
 #include <vector>
 
 namespace ostrel {
@@ -11,7 +13,7 @@ namespace {
 // Initial-exec TLS: the module is loaded once per process and this is one
 // small object, so it fits the static TLS reserve, and every call is spared
 // a __tls_get_addr lookup.
-[[gnu::tls_model("initial-exec")]] thread_local std::vector<PyObject*> temporaries;
+OSTREL_TLS_INITIAL_EXEC thread_local std::vector<PyObject*> temporaries;
 
 }  // namespace
 

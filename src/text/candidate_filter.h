@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/portable.h"
 #include "text/byte_reading.h"
 
 namespace ostrel::text {
@@ -19,9 +20,8 @@ inline constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
 namespace candidate_detail {
 
 constexpr std::size_t kLanes = 16;
-// A GCC/Clang vector type: compiled to SSE2 on x86-64, NEON on AArch64, and
-// to plain word operations where there is no vector unit.
-using Lanes = unsigned char __attribute__((vector_size(kLanes)));
+// A vector type where the compiler has one (platform/portable.h).
+using Lanes = platform::Bytes16;
 
 inline Lanes broadcast(unsigned char byte) noexcept {
     Lanes lanes;

@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "platform/portable.h"
 #include "text/byte_reading.h"
 #include "text/candidate_filter.h"
 
@@ -201,7 +202,7 @@ std::size_t find_byte(ByteReading<Way> hay, unsigned char byte) noexcept {
         const void* at = std::memchr(hay.data, byte, hay.size);
         return at == nullptr ? kNoPosition : static_cast<const unsigned char*>(at) - hay.data;
     } else {
-        const void* at = ::memrchr(hay.data, byte, hay.size);
+        const void* at = platform::memrchr(hay.data, byte, hay.size);
         return at == nullptr ? kNoPosition
                              : hay.size - 1 - (static_cast<const unsigned char*>(at) - hay.data);
     }
