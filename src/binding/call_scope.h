@@ -4,6 +4,7 @@
 #pragma once
 
 #include "binding/py_ref.h"
+#include "platform/portable.h"
 
 #include <cstddef>
 
@@ -24,7 +25,7 @@ struct TemporaryStack {
 // words, so it fits the static TLS reserve that glibc keeps for modules
 // loaded by dlopen; it is then set up with every thread's own memory, never
 // allocated on first use as dynamic TLS is.
-[[gnu::tls_model("initial-exec")]] extern constinit thread_local TemporaryStack temporary_stack;
+OSTREL_TLS_INITIAL_EXEC extern constinit thread_local TemporaryStack temporary_stack;
 
 class CallScope {
 public:

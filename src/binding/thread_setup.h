@@ -12,11 +12,13 @@
 // exception objects themselves).
 #pragma once
 
+#include "platform/portable.h"
+
 namespace ostrel {
 
 // Set once the current thread is prepared. Initial-exec, like the stack of
 // temporaries (call_scope.h): one load from the thread pointer per call.
-[[gnu::tls_model("initial-exec")]] extern constinit thread_local bool thread_prepared;
+OSTREL_TLS_INITIAL_EXEC extern constinit thread_local bool thread_prepared;
 
 void prepare_thread_first_time() noexcept;
 

@@ -10,6 +10,8 @@
 #include "text/index_units.h"
 #include "text/unit_reading.h"
 
+#include "platform/portable.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -210,7 +212,7 @@ std::size_t find_unit(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle)
         const void* at = std::memchr(hay.data, needle[0], hay.size);
         return at == nullptr ? no_position : static_cast<const unsigned char*>(at) - hay.data;
     } else {
-        const void* at = ::memrchr(hay.data, needle[0], hay.size);
+        const void* at = platform::memrchr(hay.data, needle[0], hay.size);
         return at == nullptr ? no_position
                              : hay.size - 1 - (static_cast<const unsigned char*>(at) - hay.data);
     }

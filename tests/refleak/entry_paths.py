@@ -114,22 +114,30 @@ class Discard:
         pass
 
 
+def discard_exception(type_, value, traceback):
+    """A sys.excepthook that prints nothing and keeps nothing."""
+
+
 @contextlib.contextmanager
 def quiet(path):
-    """Silences the path's stderr output, C stdio and sys.stderr alike."""
+    """Silences the path's stderr output, C stdio and sys.stderr alike. The
+    traceback that the module hands to sys.excepthook goes to a hook that
+    drops it: the interpreter's own printing fills caches of its own (source
+    lines, code positions, the traceback module) that are not the module's
+    to account for."""
     if not path.noisy:
         yield
         return
     sys.stderr.flush()
     saved_fd = os.dup(2)
-    saved_stream = sys.stderr
+    saved_stream, saved_hook = sys.stderr, sys.excepthook
     with open(os.devnull, "w") as sink:
         os.dup2(sink.fileno(), 2)
-        sys.stderr = Discard()
+        sys.stderr, sys.excepthook = Discard(), discard_exception
         try:
             yield
         finally:
-            sys.stderr = saved_stream
+            sys.stderr, sys.excepthook = saved_stream, saved_hook
             os.dup2(saved_fd, 2)
             os.close(saved_fd)
 
