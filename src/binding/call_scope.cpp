@@ -3,7 +3,7 @@
 #include "binding/call_scope.h"
 
 #include <algorithm>
-#include <memory>
+#include <new>
 #include <utility>
 
 namespace ostrel {
@@ -17,8 +17,7 @@ namespace {
 struct StackRelease {
     ~StackRelease() {
         TemporaryStack& stack = temporary_stack;
-        if (stack.items != nullptr)
-            std::allocator<PyObject*>().deallocate(stack.items, stack.capacity);
+        if (stack.items != nullptr) ::operator delete(static_cast<void*>(stack.items));
         stack = TemporaryStack{};
     }
 };
@@ -51,11 +50,12 @@ PyObject* CallScope::push(ObjectRef object) {
         // strings); 16 serve the usual call, nested ones included, without
         // growing again. On bad_alloc `object` still owns its reference.
         std::size_t capacity = stack.capacity == 0 ? 16 : 2 * stack.capacity;
-        std::allocator<PyObject*> allocator;
-        PyObject** grown = allocator.allocate(capacity);
+        // Plain operator new: the library's allocator would bring in a
+        // runtime symbol newer than the oldest systems the wheel serves.
+        auto** grown = static_cast<PyObject**>(::operator new(capacity * sizeof(PyObject*)));
         if (stack.items != nullptr) {
             std::copy_n(stack.items, stack.size, grown);
-            allocator.deallocate(stack.items, stack.capacity);
+            ::operator delete(static_cast<void*>(stack.items));
         }
         stack.items = grown;
         stack.capacity = capacity;

@@ -183,9 +183,9 @@ Result<StrText> to_text(PyObject* object, TextForm form) {
         Result<std::optional<std::string_view>> latin1 = latin1_of(object);
         if (!latin1.ok()) [[unlikely]]
             return latin1.into_error();
-        if (latin1.value()) {
+        if (const std::optional<std::string_view>& bytes = latin1.value()) {
             text.held = StrText::Held::Latin1;
-            text.bytes = *latin1.value();
+            text.bytes = *bytes;
             return text;
         }
         if (form == TextForm::Latin1) {

@@ -23,6 +23,14 @@ void raise_memory_error(PyErr error) noexcept {
     }
 }
 
+[[noreturn]] void abort_at_boundary() noexcept {
+    std::fputs(compat::panic_at_boundary, stderr);
+    std::fflush(stderr);
+    std::abort();
+}
+
+}  // namespace
+
 void raise_fault_as_panic(const InternalFault& fault) noexcept {
     try {
         std::string message = fault.message().value_or(compat::panic_without_message);
@@ -38,37 +46,35 @@ void raise_fault_as_panic(const InternalFault& fault) noexcept {
     }
 }
 
-[[noreturn]] void abort_at_boundary() noexcept {
-    std::fputs(compat::panic_at_boundary, stderr);
-    std::fflush(stderr);
-    std::abort();
-}
-
-}  // namespace
-
 void raise_error(PyErr error) noexcept {
     try {
         std::move(error).restore();
     } catch (...) {
         // Making the exception failed: raise that failure instead.
-        raise_thrown(std::current_exception());
+        std::optional<PyErr> exhausted;
+        std::optional<InternalFault> fault;
+        hold_thrown(exhausted, fault);
+        if (exhausted)
+            raise_memory_error(std::move(*exhausted));
+        else
+            raise_fault_as_panic(*fault);
     }
 }
 
-void raise_thrown(std::exception_ptr thrown) noexcept {
+void hold_thrown(std::optional<PyErr>& error, std::optional<InternalFault>& fault) noexcept {
     try {
-        std::rethrow_exception(std::move(thrown));
-    } catch (const InternalFault& fault) {
-        raise_fault_as_panic(fault);
+        throw;
+    } catch (InternalFault& thrown) {
+        fault.emplace(std::move(thrown));
     } catch (RefusedAllocation& refused) {
-        raise_memory_error(refused.take());
+        error.emplace(refused.take());
     } catch (const std::bad_alloc&) {
-        raise_memory_error(memory_error());
+        error.emplace(memory_error());
     } catch (const std::exception& unexpected) {
         try {
-            raise_fault_as_panic(InternalFault(std::string(unexpected.what())));
+            fault.emplace(std::string(unexpected.what()));
         } catch (...) {
-            raise_memory_error(memory_error());
+            error.emplace(memory_error());
         }
     } catch (...) {
         abort_at_boundary();

@@ -10,8 +10,8 @@
 #include "binding/call_scope.h"
 #include "binding/result.h"
 #include "binding/thread_setup.h"
+#include "fault/fault.h"
 
-#include <exception>
 #include <optional>
 #include <type_traits>
 
@@ -19,7 +19,13 @@ namespace ostrel {
 
 // Raise the held outcome; each sets exactly one exception and never throws.
 void raise_error(PyErr error) noexcept;
-void raise_thrown(std::exception_ptr thrown) noexcept;
+void raise_fault_as_panic(const InternalFault& fault) noexcept;
+
+// Called in a catch handler: keeps what was thrown as a value to raise
+// later, exhausted memory as its MemoryError and anything else as a fault.
+// Nothing is copied that could need memory; an exception that is not a
+// C++ standard one ends the process, as no safe report of it exists.
+void hold_thrown(std::optional<PyErr>& error, std::optional<InternalFault>& fault) noexcept;
 
 // Runs `body`. A body returning Result<ObjectRef> makes an entry that
 // returns a new reference, or null with an exception set. A body returning
@@ -34,7 +40,7 @@ auto run_frame(Body&& body) noexcept {
     prepare_thread();
     PyObject* result = nullptr;
     std::optional<PyErr> error;
-    std::exception_ptr thrown;
+    std::optional<InternalFault> fault;
     {
         CallScope scope;
         try {
@@ -48,14 +54,13 @@ auto run_frame(Body&& body) noexcept {
                 error = std::move(outcome);
             }
         } catch (...) {
-            // Holds the exception object without copying it.
-            thrown = std::current_exception();
+            hold_thrown(error, fault);
         }
     }
     if (error) [[unlikely]]
         raise_error(std::move(*error));
-    else if (thrown) [[unlikely]]
-        raise_thrown(std::move(thrown));
+    else if (fault) [[unlikely]]
+        raise_fault_as_panic(*fault);
     if constexpr (makes_object) return result;
 }
 
