@@ -93,8 +93,9 @@ struct Lanes16Fallback {
     T& operator[](std::size_t k) noexcept { return lane[k]; }
     T operator[](std::size_t k) const noexcept { return lane[k]; }
 
+    // Op or Test applied to each pair of lanes.
     template <typename Op>
-    friend Lanes16Fallback each(const Lanes16Fallback& a, const Lanes16Fallback& b,
+    static Lanes16Fallback each(const Lanes16Fallback& a, const Lanes16Fallback& b,
                                 Op op) noexcept {
         Lanes16Fallback out;
         for (std::size_t k = 0; k < count; ++k)
@@ -102,7 +103,7 @@ struct Lanes16Fallback {
         return out;
     }
     template <typename Test>
-    friend Mask holds(const Lanes16Fallback& a, const Lanes16Fallback& b, Test test) noexcept {
+    static Mask holds(const Lanes16Fallback& a, const Lanes16Fallback& b, Test test) noexcept {
         Mask out;
         for (std::size_t k = 0; k < count; ++k) out.lane[k] = test(a.lane[k], b.lane[k]) ? -1 : 0;
         return out;
