@@ -11,6 +11,36 @@
 #include <optional>
 #include <string>
 
+// The caller's location as default arguments. The builtins (rather than
+// std::source_location) keep the header usable by every compiler we build
+// the fuzzers with; where they are missing, or the portable build forces
+// plain C++, std::source_location gives the same location, and a toolchain
+// with neither reports the location as unknown.
+#if !defined(OSTREL_PORTABLE) && defined(__has_builtin)
+#if __has_builtin(__builtin_FILE) && __has_builtin(__builtin_LINE)
+#define OSTREL_CALLER_FILE __builtin_FILE()
+#define OSTREL_CALLER_LINE __builtin_LINE()
+#if __has_builtin(__builtin_COLUMN)
+#define OSTREL_CALLER_COLUMN __builtin_COLUMN()
+#else
+#define OSTREL_CALLER_COLUMN 0
+#endif
+#endif
+#endif
+#ifndef OSTREL_CALLER_FILE
+#include <version>
+#if defined(__cpp_lib_source_location)
+#include <source_location>
+#define OSTREL_CALLER_FILE std::source_location::current().file_name()
+#define OSTREL_CALLER_LINE static_cast<unsigned>(std::source_location::current().line())
+#define OSTREL_CALLER_COLUMN static_cast<unsigned>(std::source_location::current().column())
+#else
+#define OSTREL_CALLER_FILE "?"
+#define OSTREL_CALLER_LINE 0
+#define OSTREL_CALLER_COLUMN 0
+#endif
+#endif
+
 namespace ostrel {
 
 class InternalFault final : public std::exception {
@@ -32,16 +62,9 @@ private:
 // Writes the one-line fault report to standard error (in the fixed layout
 // of compat_text.h; followed, the first time in the process, by a hint on
 // getting a backtrace) and throws.
-// The location defaults to the caller's; the builtins (rather than
-// std::source_location) keep the header usable by every compiler we build
-// the fuzzers with.
-#if defined(__has_builtin) && __has_builtin(__builtin_COLUMN)
-#define OSTREL_CALLER_COLUMN __builtin_COLUMN()
-#else
-#define OSTREL_CALLER_COLUMN 0
-#endif
-[[noreturn]] void raise_fault(std::string message, const char* file = __builtin_FILE(),
-                              unsigned line = __builtin_LINE(),
+// The location defaults to the caller's (see OSTREL_CALLER_FILE above).
+[[noreturn]] void raise_fault(std::string message, const char* file = OSTREL_CALLER_FILE,
+                              unsigned line = OSTREL_CALLER_LINE,
                               unsigned column = OSTREL_CALLER_COLUMN);
 
 // Throws without a report: used when a fault that Python code already

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 // memrchr: glibc declares it under _GNU_SOURCE, which g++ and clang++
 // define for libstdc++'s sake.
@@ -18,11 +20,18 @@
 #endif
 
 // Vector extensions: GCC's and Clang's vector_size types, with lane-wise
-// ==, & and [].
+// operators and []; Lanes16 below is the type or its plain C++ stand-in.
 #if !defined(OSTREL_PORTABLE) && (defined(__GNUC__) || defined(__clang__))
 #define OSTREL_HAVE_VECTOR_EXTENSIONS 1
 #else
 #define OSTREL_HAVE_VECTOR_EXTENSIONS 0
+#endif
+
+// x86's pmovmskb (one bit per byte lane), a builtin on the vector type.
+#if OSTREL_HAVE_VECTOR_EXTENSIONS && defined(__SSE2__)
+#define OSTREL_HAVE_SSE2_MOVEMASK 1
+#else
+#define OSTREL_HAVE_SSE2_MOVEMASK 0
 #endif
 
 // Initial-exec TLS: an ELF model (GCC and Clang spell it as an attribute)
@@ -53,31 +62,114 @@ inline const void* memrchr(const void* data, unsigned char byte, std::size_t siz
 }
 
 #if OSTREL_HAVE_VECTOR_EXTENSIONS
-// Sixteen bytes as one vector: SSE2 on x86-64, NEON on AArch64, plain word
-// operations where there is no vector unit.
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
+// Sixteen bytes as lanes of T: SSE2 on x86-64, NEON on AArch64, plain word
+// operations where there is no vector unit. GCC ignores the attribute on a
+// dependent type in an alias template, but not on a class member's typedef.
+template <typename T>
+struct VectorOf16 {
+    typedef T Type __attribute__((vector_size(16)));
+};
+template <typename T>
+using Lanes16 = typename VectorOf16<T>::Type;
 #else
-// Sixteen bytes with the vector type's lane-wise operations: == gives 0xFF
-// in equal lanes and 0 elsewhere (the bytes of the vector compare's -1),
-// & combines two such masks. Compilers vectorise the loops where they can.
-struct Bytes16 {
-    unsigned char lane[16] = {};
+template <typename T>
+struct Lanes16Fallback;
+template <typename T>
+using Lanes16 = Lanes16Fallback<T>;
 
-    unsigned char& operator[](std::size_t k) noexcept { return lane[k]; }
-    unsigned char operator[](std::size_t k) const noexcept { return lane[k]; }
+// Sixteen bytes as lanes of T with the lane-wise operations of the vector
+// type that the kernels use: arithmetic and bitwise operators wrap in each
+// lane, a scalar operand stands for that value in every lane, and a compare
+// gives a lane of the same width with every bit set where it holds and 0
+// elsewhere. Compilers vectorise the loops where they can.
+template <typename T>
+struct Lanes16Fallback {
+    static_assert(std::is_integral_v<T> && 16 % sizeof(T) == 0);
+    static constexpr std::size_t count = 16 / sizeof(T);
+    using Mask = Lanes16Fallback<std::make_signed_t<T> >;
 
-    friend Bytes16 operator==(const Bytes16& a, const Bytes16& b) noexcept {
-        Bytes16 mask;
-        for (std::size_t k = 0; k < 16; ++k) mask.lane[k] = a.lane[k] == b.lane[k] ? 0xFF : 0;
-        return mask;
+    T lane[count];  // as uninitialised as the vector type
+
+    T& operator[](std::size_t k) noexcept { return lane[k]; }
+    T operator[](std::size_t k) const noexcept { return lane[k]; }
+
+    // Op or Test applied to each pair of lanes.
+    template <typename Op>
+    static Lanes16Fallback each(const Lanes16Fallback& a, const Lanes16Fallback& b,
+                                Op op) noexcept {
+        Lanes16Fallback out;
+        for (std::size_t k = 0; k < count; ++k)
+            out.lane[k] = static_cast<T>(op(a.lane[k], b.lane[k]));
+        return out;
     }
-    friend Bytes16 operator&(const Bytes16& a, const Bytes16& b) noexcept {
-        Bytes16 both;
-        for (std::size_t k = 0; k < 16; ++k) both.lane[k] = a.lane[k] & b.lane[k];
-        return both;
+    template <typename Test>
+    static Mask holds(const Lanes16Fallback& a, const Lanes16Fallback& b, Test test) noexcept {
+        Mask out;
+        for (std::size_t k = 0; k < count; ++k) out.lane[k] = test(a.lane[k], b.lane[k]) ? -1 : 0;
+        return out;
     }
+    static Lanes16Fallback splat(T value) noexcept {
+        Lanes16Fallback out;
+        for (T& at : out.lane) at = value;
+        return out;
+    }
+
+    // Wrapping arithmetic, done in the unsigned type of the lane's width.
+    using Wrap = std::make_unsigned_t<T>;
+    friend Lanes16Fallback operator+(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return each(a, b, [](T x, T y) {
+            return static_cast<Wrap>(static_cast<Wrap>(x) + static_cast<Wrap>(y));
+        });
+    }
+    friend Lanes16Fallback operator-(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return each(a, b, [](T x, T y) {
+            return static_cast<Wrap>(static_cast<Wrap>(x) - static_cast<Wrap>(y));
+        });
+    }
+    friend Lanes16Fallback operator&(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return each(a, b, [](T x, T y) { return x & y; });
+    }
+    friend Lanes16Fallback operator|(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return each(a, b, [](T x, T y) { return x | y; });
+    }
+    friend Mask operator==(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return holds(a, b, [](T x, T y) { return x == y; });
+    }
+    friend Mask operator!=(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return holds(a, b, [](T x, T y) { return x != y; });
+    }
+    friend Mask operator<(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return holds(a, b, [](T x, T y) { return x < y; });
+    }
+    friend Mask operator>=(const Lanes16Fallback& a, const Lanes16Fallback& b) noexcept {
+        return holds(a, b, [](T x, T y) { return x >= y; });
+    }
+    Lanes16Fallback& operator+=(const Lanes16Fallback& b) noexcept { return *this = *this + b; }
+    Lanes16Fallback& operator-=(const Lanes16Fallback& b) noexcept { return *this = *this - b; }
+
+    // A scalar on either side stands for itself in every lane.
+#define OSTREL_LANES16_SCALAR(op)                                     \
+    friend auto operator op(const Lanes16Fallback& a, T b) noexcept { \
+        return a op splat(b);                                         \
+    }                                                                 \
+    friend auto operator op(T a, const Lanes16Fallback& b) noexcept { \
+        return splat(a) op b;                                         \
+    }
+    OSTREL_LANES16_SCALAR(+)
+    OSTREL_LANES16_SCALAR(-)
+    OSTREL_LANES16_SCALAR(&)
+    OSTREL_LANES16_SCALAR(|)
+    OSTREL_LANES16_SCALAR(==)
+    OSTREL_LANES16_SCALAR(!=)
+    OSTREL_LANES16_SCALAR(<)
+    OSTREL_LANES16_SCALAR(>=)
+#undef OSTREL_LANES16_SCALAR
 };
 #endif
-static_assert(sizeof(Bytes16) == 16);
+static_assert(sizeof(Lanes16<unsigned char>) == 16 && sizeof(Lanes16<std::uint64_t>) == 16);
+
+// The number of lanes of T in a Lanes16<T>.
+template <typename T>
+inline constexpr std::size_t lanes16_count = 16 / sizeof(T);
 
 }  // namespace ostrel::platform

@@ -1,8 +1,10 @@
 // One-byte positions, 16 bytes a step: a block is compared with the byte as
-// one vector (the GCC/Clang vector extension, which becomes SIMD compares on
-// x86-64 and ARM alike), and a hit byte compares as 0xFF. The bytes of each
+// one vector (platform::Lanes16, which becomes SIMD compares on x86-64 and
+// ARM alike), and a hit byte compares as 0xFF. The bytes of each
 // half block are then gathered as a word with multiplications.
 #include "text/byte_positions.h"
+
+#include "platform/portable.h"
 
 #include <bit>
 #include <cstdint>
@@ -12,8 +14,8 @@ namespace ostrel::text {
 
 namespace {
 
-using Block = unsigned char __attribute__((vector_size(16)));
-using Halves = std::uint64_t __attribute__((vector_size(16)));
+using Block = platform::Lanes16<unsigned char>;
+using Halves = platform::Lanes16<std::uint64_t>;
 constexpr std::size_t kBlock = sizeof(Block);
 constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
 
@@ -35,23 +37,27 @@ std::size_t byte_sum(std::uint64_t bytes) noexcept {
 }
 
 // Bit k set for each byte k of block that equals the wanted byte.
-#if defined(__SSE2__)
+#if OSTREL_HAVE_SSE2_MOVEMASK
 // One instruction (pmovmskb, always present on x86-64) gathers the bits.
 unsigned hits_in(const Block& block, const Block& wanted) noexcept {
-    using Chars = char __attribute__((vector_size(16)));
-    return static_cast<unsigned>(
-        __builtin_ia32_pmovmskb128(reinterpret_cast<Chars>(block == wanted)));
+    using Chars = platform::Lanes16<char>;
+    return static_cast<unsigned>(__builtin_ia32_pmovmskb128(std::bit_cast<Chars>(block == wanted)));
 }
 #else
 // Bit k set for each byte k (in memory order) that is 0xFF; every byte
 // must be 0xFF or 0.
 unsigned hit_bits(std::uint64_t bytes) noexcept {
-    if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+    if constexpr (std::endian::native == std::endian::big) {
+        // Reverse the byte order (compilers emit one byte-swap instruction).
+        bytes = (bytes & 0x00FF00FF00FF00FFu) << 8 | (bytes >> 8 & 0x00FF00FF00FF00FFu);
+        bytes = (bytes & 0x0000FFFF0000FFFFu) << 16 | (bytes >> 16 & 0x0000FFFF0000FFFFu);
+        bytes = bytes << 32 | bytes >> 32;
+    }
     return static_cast<unsigned>(((bytes & (kEveryByte << 7)) * 0x0002040810204081u) >> 56);
 }
 
 unsigned hits_in(const Block& block, const Block& wanted) noexcept {
-    const Halves hits = reinterpret_cast<Halves>(block == wanted);
+    const Halves hits = std::bit_cast<Halves>(block == wanted);
     return hit_bits(hits[0]) | hit_bits(hits[1]) << 8;
 }
 #endif
@@ -79,8 +85,8 @@ std::size_t count_byte(const unsigned char* data, std::size_t size, unsigned cha
     while (size - i >= kBlock) {
         Block lanes = {};
         for (std::size_t k = 0; k < kFoldEvery && size - i >= kBlock; ++k, i += kBlock)
-            lanes -= reinterpret_cast<Block>(load_block(data + i) == wanted);
-        const Halves halves = reinterpret_cast<Halves>(lanes);
+            lanes -= std::bit_cast<Block>(load_block(data + i) == wanted);
+        const Halves halves = std::bit_cast<Halves>(lanes);
         total += byte_sum(halves[0]) + byte_sum(halves[1]);
     }
     if (i < size)

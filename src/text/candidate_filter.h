@@ -7,6 +7,7 @@
 // producing false candidates.
 #pragma once
 
+#include "platform/portable.h"
 #include "text/unit_reading.h"
 
 #include <bit>
@@ -20,31 +21,17 @@ inline constexpr std::size_t no_position = static_cast<std::size_t>(-1);
 
 namespace candidate_detail {
 
-constexpr std::size_t vector_bytes = 16;
-
-// GCC/Clang vector types, one lane per unit: compiled to SSE2 on x86-64,
-// NEON on AArch64, and to plain word operations where there is no vector
-// unit. The attribute needs a concrete type, hence one line per width.
+// One lane per unit, 16 bytes a step (see platform/portable.h): compiled to
+// SSE2 on x86-64, NEON on AArch64, and to plain word operations where there
+// is no vector unit.
 template <typename Value>
-struct VectorOf;
-template <>
-struct VectorOf<unsigned char> {
-    typedef unsigned char Type __attribute__((vector_size(vector_bytes)));
-    static constexpr std::size_t lanes = vector_bytes;
-};
-template <>
-struct VectorOf<unsigned short> {
-    typedef unsigned short Type __attribute__((vector_size(vector_bytes)));
-    static constexpr std::size_t lanes = vector_bytes / 2;
-};
-
-template <typename Value>
-using Lanes = typename VectorOf<Value>::Type;
+using Lanes = platform::Lanes16<Value>;
+constexpr std::size_t vector_bytes = sizeof(Lanes<unsigned char>);
 
 template <typename Value>
 Lanes<Value> broadcast(Value unit) noexcept {
     Lanes<Value> lanes;
-    for (std::size_t k = 0; k < VectorOf<Value>::lanes; ++k) {
+    for (std::size_t k = 0; k < platform::lanes16_count<Value>; ++k) {
         lanes[k] = unit;
     }
     return lanes;
@@ -72,7 +59,7 @@ bool any_lane(const Mask& hits) noexcept {
 // reverse of it backward. At least one lane of hits is set.
 template <typename Value, Direction Way, typename Mask>
 std::size_t first_hit(const Mask& hits) noexcept {
-    constexpr std::size_t lanes = VectorOf<Value>::lanes;
+    constexpr std::size_t lanes = platform::lanes16_count<Value>;
     constexpr std::size_t lane_bits = 8 * sizeof(Value);
     constexpr std::size_t half = lanes / 2;
     if constexpr (std::endian::native == std::endian::little) {
@@ -109,7 +96,7 @@ std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> ne
                            std::size_t from) noexcept {
     using namespace candidate_detail;
     using Value = typename UnitReading<Unit, Way>::Value;
-    constexpr std::size_t lanes = VectorOf<Value>::lanes;
+    constexpr std::size_t lanes = platform::lanes16_count<Value>;
     const std::size_t m = needle.size;
     const Value first = needle[0];
     const Value last = needle[m - 1];

@@ -6,7 +6,9 @@
 #include "text/index_units.h"
 
 #include "fault/fault.h"
+#include "platform/portable.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -127,7 +129,7 @@ std::size_t count_range(const char* data, std::size_t from, std::size_t to) noex
 
 // The UTF-16 kernels add one 16-bit lane per unit in a vector and sum the
 // lanes once per block, before any lane can reach 65536.
-using UnitLanes = std::uint16_t __attribute__((vector_size(16)));
+using UnitLanes = platform::Lanes16<std::uint16_t>;
 constexpr std::size_t lane_count = sizeof(UnitLanes) / sizeof(std::uint16_t);
 
 UnitLanes load_units(const char16_t* at) noexcept {
@@ -170,10 +172,10 @@ std::size_t sum_unit_weights(const char16_t* first, const char16_t* last, Weigh 
 
 // A lane-wise compare yields all bits set (0xFFFF) where it holds, and
 // adding that is subtracting 1; the weights below are sums of such terms.
-using LaneMask = std::int16_t __attribute__((vector_size(16)));
+using LaneMask = platform::Lanes16<std::int16_t>;
 
 UnitLanes as_units(LaneMask holds) noexcept {
-    return reinterpret_cast<UnitLanes>(holds);
+    return std::bit_cast<UnitLanes>(holds);
 }
 
 // 1 for a unit that starts a code point (not a low surrogate), else 0.
