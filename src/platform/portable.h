@@ -46,6 +46,19 @@
 #define OSTREL_TLS_INITIAL_EXEC
 #endif
 
+// The C++ runtime's per-thread exception state, reached directly through
+// the Itanium ABI's __cxa_get_globals where the runtime offers it (GCC's
+// and LLVM's libraries); the fallback is a throw caught at once, which
+// makes any runtime set up the same state.
+#if !defined(OSTREL_PORTABLE) && defined(__has_include) && (defined(__GNUC__) || defined(__clang__))
+#if __has_include(<cxxabi.h>)
+#define OSTREL_HAVE_CXA_GLOBALS 1
+#endif
+#endif
+#ifndef OSTREL_HAVE_CXA_GLOBALS
+#define OSTREL_HAVE_CXA_GLOBALS 0
+#endif
+
 namespace ostrel::platform {
 
 // The last byte equal to `byte` in [data, data + size), or nullptr.
