@@ -6,6 +6,7 @@
 #include "binding/bind_arguments.h"
 #include "binding/conversions.h"
 #include "binding/frame.h"
+#include "binding/gil_release.h"
 #include "text/index_units.h"
 #include "text/match_functions.h"
 
@@ -67,6 +68,13 @@ text::IndexList search(const StrText& string, const StrText& substring, IndexUni
     return {};
 }
 
+// The bytes a search reads from the string, which decide whether the lock
+// is released for it.
+std::size_t scanned_bytes(const StrText& string) {
+    return string.held == StrText::Held::Utf16 ? string.units.size() * sizeof(char16_t)
+                                               : string.bytes.size();
+}
+
 // The substring is read in the string's encoding.
 TextForm same_form(const StrText& string) {
     switch (string.held) {
@@ -91,7 +99,21 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
         Result<StrText> substring = text_argument("substring", slots[1], same_form(string.value()));
         if (!substring.ok()) [[unlikely]]
             return substring.into_error();
-        return indices_to_list(search(string.value(), substring.value(), unit, direction));
+        if (scanned_bytes(string.value()) < release_threshold_bytes) [[likely]]
+            return indices_to_list(search(string.value(), substring.value(), unit, direction));
+        // The texts view the two strs (an ASCII one in place) or bytes
+        // objects of this call's scope, which nothing else holds. While the
+        // lock is released, another thread could drop the last reference
+        // to an argument (say, from a keyword dict passed by C code), so
+        // the call holds its own.
+        const ObjectRef held_string = ObjectRef::borrow(slots[0]);
+        const ObjectRef held_substring = ObjectRef::borrow(slots[1]);
+        text::IndexList found;
+        {
+            const UnlockedScope unlocked;
+            found = search(string.value(), substring.value(), unit, direction);
+        }
+        return indices_to_list(found);
     });
 }
 

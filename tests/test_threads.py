@@ -99,6 +99,31 @@ def test_functions_and_separate_instances_agree_with_one_thread(rng):
     run_threads([lambda seed=seed: worker(seed) for seed in seeds])
 
 
+def test_long_searches_from_threads_agree_with_one_thread(rng):
+    # Long enough that the scan runs with the interpreter lock released, in
+    # every form a text is held in: ASCII in place, Latin-1, UTF-16, and
+    # UTF-8 or UTF-16 with astral characters. Frequent switches make the
+    # threads take the lock back while others hold it.
+    texts = ["".join(rng.choices(alphabet, k=150_000))
+             for alphabet in ("ab", "ab\u00f1", "ab\u20ac", "ab\U0001F600")]
+    cases = []
+    for text in texts:
+        start = rng.randrange(len(text) - 8)
+        for sub in ("", "c", "aba", text[start:start + rng.randrange(1, 8)]):
+            for function in MATCH_FUNCTIONS:
+                cases.append((function, text, sub, function(text, sub)))
+
+    def worker(seed):
+        order = list(range(len(cases)))
+        random.Random(seed).shuffle(order)
+        for i in order:
+            function, text, sub, expected = cases[i]
+            assert function(text, sub) == expected, (function.__name__, text[:20], sub)
+
+    seeds = [rng.randrange(2**32) for _ in range(4)]
+    run_threads([lambda seed=seed: worker(seed) for seed in seeds])
+
+
 def test_a_step_running_on_one_thread_refuses_the_others():
     entered, release = threading.Event(), threading.Event()
 
