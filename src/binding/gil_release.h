@@ -18,13 +18,17 @@ namespace ostrel {
 // a short call more than the parallel scans gain.
 inline constexpr std::size_t release_threshold_bytes = 64 * 1024;
 
-// Releases the lock for its lifetime. Leaving the scope by an exception
-// (exhausted memory, an internal fault) takes the lock back first, so the
-// frame that catches it, and makes the Python error, holds the lock.
+// Releases the lock for its lifetime, when asked to. Leaving the scope by
+// an exception (exhausted memory, an internal fault) takes the lock back
+// first, so the frame that catches it, and makes the Python error, holds
+// the lock.
 class UnlockedScope {
 public:
-    UnlockedScope() noexcept : saved_(PyEval_SaveThread()) {}
-    ~UnlockedScope() { PyEval_RestoreThread(saved_); }
+    explicit UnlockedScope(bool release) noexcept
+        : saved_(release ? PyEval_SaveThread() : nullptr) {}
+    ~UnlockedScope() {
+        if (saved_ != nullptr) PyEval_RestoreThread(saved_);
+    }
     UnlockedScope(const UnlockedScope&) = delete;
     UnlockedScope& operator=(const UnlockedScope&) = delete;
 
