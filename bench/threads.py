@@ -119,9 +119,12 @@ def main():
 
     # What the UTF-16 copy of a UCS-2 text costs (made with the lock held,
     # before the scan is released), next to the whole call.
-    ucs2 = cases[2][1][0]
-    copy = statistics.median(timed(lambda: ucs2.encode("utf-16"), 7))
-    call = statistics.median(timed(lambda: cases[2][2](ucs2), 7))
+    ucs2, search = cases[2][1][0], cases[2][2]
+    copies, calls = [], []
+    for _ in range(15):
+        copies.append(timed(lambda: ucs2.encode("utf-16")))
+        calls.append(timed(lambda: search(ucs2)))
+    copy, call = statistics.median(copies), statistics.median(calls)
 
     header = (f"{'case':<26}{'1 thread':>12}"
               + "".join(f"{f'{k} threads':>12}" for k in counts[1:]) + "   target")
@@ -151,13 +154,10 @@ def main():
     return 1 if failed else 0
 
 
-def timed(fn, rounds):
-    out = []
-    for _ in range(rounds):
-        start = time.perf_counter()
-        fn()
-        out.append(time.perf_counter() - start)
-    return out
+def timed(fn):
+    start = time.perf_counter()
+    fn()
+    return time.perf_counter() - start
 
 
 if __name__ == "__main__":
