@@ -4,8 +4,10 @@
 #include "text_entries.h"
 
 #include "binding/bind_arguments.h"
+#include "binding/call_scope.h"
 #include "binding/conversions.h"
 #include "binding/frame.h"
+#include "binding/gil_release.h"
 #include "text/index_units.h"
 #include "text/match_functions.h"
 
@@ -67,6 +69,13 @@ text::IndexList search(const StrText& string, const StrText& substring, IndexUni
     return {};
 }
 
+// The bytes a search reads from the string, which decide whether the lock
+// is released for it.
+std::size_t scanned_bytes(const StrText& string) {
+    // One of the two views is empty: the string is held in one form.
+    return string.bytes.size() + string.units.size() * sizeof(char16_t);
+}
+
 // The substring is read in the string's encoding.
 TextForm same_form(const StrText& string) {
     switch (string.held) {
@@ -91,7 +100,23 @@ PyObject* run_match(const ParamTable& table, IndexUnit unit, Direction direction
         Result<StrText> substring = text_argument("substring", slots[1], same_form(string.value()));
         if (!substring.ok()) [[unlikely]]
             return substring.into_error();
-        return indices_to_list(search(string.value(), substring.value(), unit, direction));
+        const bool release = scanned_bytes(string.value()) >= release_threshold_bytes;
+        if (release) [[unlikely]] {
+            // The texts view the two strs (an ASCII one in place) or bytes
+            // objects of this call's scope, which nothing else holds. While
+            // the lock is released, another thread could drop the last
+            // reference to an argument (say, from a keyword dict that C
+            // code passed), so the call's scope holds its own.
+            CallScope::push(ObjectRef::borrow(slots[0]));
+            CallScope::push(ObjectRef::borrow(slots[1]));
+        }
+        // One call site, so that the search stays inlined in the short call;
+        // the lock is back before the list is built.
+        const text::IndexList found = [&] {
+            const UnlockedScope unlocked(release);
+            return search(string.value(), substring.value(), unit, direction);
+        }();
+        return indices_to_list(found);
     });
 }
 

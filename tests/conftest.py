@@ -15,6 +15,12 @@ from hypothesis.configuration import set_hypothesis_home_dir
 set_hypothesis_home_dir(Path(__file__).resolve().parent.parent / "build" / "hypothesis")
 
 
+def pytest_configure(config):
+    # The marker of pytest-run-parallel, which runs every test from several
+    # threads at once (.ci/threads); known here too, for runs without it.
+    config.addinivalue_line("markers", "thread_unsafe(reason): run the test on one thread only")
+
+
 @pytest.fixture
 def rng():
     seed = int(os.environ.get("OSTREL_TEST_SEED", random.randrange(2**32)))

@@ -6,9 +6,12 @@ import doctest
 import pathlib
 import re
 
+import pytest
+
 README = pathlib.Path(__file__).resolve().parent.parent / "README.md"
 
 
+@pytest.mark.thread_unsafe(reason="doctest swaps sys.stdout, for every thread, while it runs")
 def test_readme_examples_pass_under_doctest():
     # Failures are printed, and pytest shows them with the assertion.
     failed, attempted = doctest.testfile(
