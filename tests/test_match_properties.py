@@ -136,3 +136,8 @@ def test_runs_of_one_character_with_a_different_last(prefix, length, fill, last)
     string = fill * (prefix + length) + last + fill * prefix + needle
     check_against_model(string, needle)
     check_against_model(string, fill * length)
+    # The needle flawed at each unit in turn, then itself: a long left part
+    # compared one unit short of its end would take a near miss for a match.
+    other = next(c for c in ALPHABET if c not in (fill, last))
+    near = "".join(needle[:at] + other + needle[at + 1:] for at in range(len(needle)))
+    check_against_model(near + needle + near, needle)
