@@ -9,10 +9,18 @@ import sys
 from pathlib import Path
 
 import pytest
+from hypothesis import Phase, settings
 from hypothesis.configuration import set_hypothesis_home_dir
 
 # Hypothesis would otherwise leave a .hypothesis directory in the working directory.
 set_hypothesis_home_dir(Path(__file__).resolve().parent.parent / "build" / "hypothesis")
+
+# OSTREL_TEST_EXAMPLES caps each property test's examples (see
+# test_match_properties.examples); the mutation check sets it, and then a
+# failure is reported as found, without the minutes that shrinking it takes.
+if os.environ.get("OSTREL_TEST_EXAMPLES"):
+    settings.register_profile("mutate", phases=[Phase.explicit, Phase.generate])
+    settings.load_profile("mutate")
 
 
 def pytest_configure(config):

@@ -9,7 +9,7 @@ and the counting kernels' blocks."""
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-from test_match_properties import check_against_model
+from test_match_properties import check_against_model, examples
 
 import ostrel_lib
 
@@ -20,7 +20,9 @@ NAMES = ["match_indices", "rmatch_indices", "match_utf16_indices", "rmatch_utf16
 # UTF-16LE, so a byte search would see "\u0100" inside "\x01\x01".
 ALPHABETS = {
     "latin-1": ["a", "\x00", "\x01", "\x80", "\xe9", "\xff"],
-    "bmp": ["a", "\x01", "\xe9", "\u0100", "\u0101", "\u0436", "\ud7ff", "\ue000", "\uffff"],
+    # The last characters of one and two UTF-8 bytes and the first of two and three.
+    "bmp": ["a", "\x01", "\x7f", "\x80", "\u07ff", "\u0800", "\u0100", "\u0101", "\u0436",
+            "\ud7ff", "\ue000", "\uffff"],
     "astral": ["a", "\x01", "\u0100", "\U00010000", "\U0001F600", "\U0010FFFF", "\U00010100"],
 }
 LONG = 600  # past the length from which the storage width is looked at
@@ -41,7 +43,7 @@ def string_and_needle(draw):
     return string, needle
 
 
-@settings(max_examples=300, derandomize=True, database=None, deadline=None,
+@settings(max_examples=examples(300), derandomize=True, database=None, deadline=None,
           suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
 @given(string_and_needle())
 def test_every_form_agrees_with_the_model(case):
@@ -132,3 +134,14 @@ def test_long_uniform_runs_count_every_unit(letter):
     assert ostrel_lib.match_byte_indices(string, "a") == [count * width]
     assert ostrel_lib.rmatch_byte_indices(string, "a" + letter) == [count * width]
     assert ostrel_lib.utf16len(string) == (count + 1) * units + 1
+
+
+def test_one_character_needles_in_long_text_of_every_width(rng):
+    # One-unit searches (the C library's byte search on Latin-1, the vector
+    # filter on UTF-16) with a match every few characters, so that offsets
+    # are converted across short ranges, where the counting kernels finish
+    # unit by unit.
+    for letters in ALPHABETS.values():
+        string = "".join(rng.choice(letters) for _ in range(LONG + rng.randrange(50)))
+        for needle in letters:
+            check_against_model(string, needle)
