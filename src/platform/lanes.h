@@ -80,10 +80,14 @@ Vector<W, T> load(const T* at) noexcept {
     return lanes;
 }
 
+// value in every lane. Filled as an array first: compilers turn that into
+// one broadcast, where they store a vector's lanes one at a time.
 template <typename W, typename T>
 Vector<W, T> splat(T value) noexcept {
+    T values[lane_count<W, T>];
+    for (T& lane : values) lane = value;
     Vector<W, T> lanes;
-    for (std::size_t k = 0; k < lane_count<W, T>; ++k) lanes[k] = value;
+    std::memcpy(&lanes, values, sizeof lanes);
     return lanes;
 }
 

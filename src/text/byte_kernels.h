@@ -61,34 +61,45 @@ std::size_t count_blocks(const unsigned char* data, std::size_t size, std::size_
     return total;
 }
 
+// The 16-byte width of the same instruction set: what the wider widths
+// use for what is left below one of their blocks.
+template <typename W>
+using Narrow = std::conditional_t<(W::bytes > 16), platform::Bytes16, W>;
+
+// One bit per passing byte: the lowest of each byte's group of hit bits.
+template <typename W>
+inline constexpr std::uint64_t lowest_bits =
+    platform::bits_per_byte<W> == 1 ? ~std::uint64_t{0} : 0x1111111111111111u;
+
+// The hit bits of the last, short block of the run, which starts at
+// data + i (the bit group k for byte i + k). It is read as the run's last
+// 16 bytes, or copied out when the run is shorter.
+template <typename W, typename Test>
+std::uint64_t tail_hits(const unsigned char* data, std::size_t size, std::size_t i,
+                        Test test) noexcept {
+    static_assert(W::bytes == 16);
+    constexpr unsigned per_byte = platform::bits_per_byte<W>;
+    const std::size_t left = size - i;
+    if (size >= W::bytes) {
+        const auto block = platform::load<W>(data + size - W::bytes);
+        return platform::hit_bits<W>(test.template lanes<W>(block)) >>
+               (per_byte * (W::bytes - left));
+    }
+    platform::Vector<W, unsigned char> block = {};
+    std::memcpy(&block, data + i, left);
+    return platform::hit_bits<W>(test.template lanes<W>(block)) &
+           ((std::uint64_t{1} << (per_byte * left)) - 1);
+}
+
 // The number of bytes of [data, data + size) that pass test.
 template <typename W, typename Test>
 std::size_t count_where(const unsigned char* data, std::size_t size, Test test) noexcept {
     std::size_t i = 0;
     std::size_t total = count_blocks<W>(data, size, i, test);
-    if constexpr (W::bytes > 16) total += count_blocks<platform::Bytes16>(data, size, i, test);
-    for (; i < size; ++i) total += test.one(data[i]) ? 1 : 0;
-    return total;
-}
-
-// The hit bits of the last, short block of the run, which starts at
-// data + i (the bit group k for byte i + k). It is read as the run's last
-// 16 bytes, or copied out when the run is shorter.
-template <typename W>
-std::uint64_t tail_hits(const unsigned char* data, std::size_t size, std::size_t i,
-                        unsigned char byte) noexcept {
-    static_assert(W::bytes == 16);
-    constexpr unsigned per_byte = platform::bits_per_byte<W>;
-    const std::size_t left = size - i;
-    const Equals test{byte};
-    if (size >= W::bytes) {
-        const auto block = platform::load<W>(data + size - W::bytes);
-        return platform::hit_bits<W>(test.lanes<W>(block)) >> (per_byte * (W::bytes - left));
-    }
-    platform::Vector<W, unsigned char> block = {};
-    std::memcpy(&block, data + i, left);
-    return platform::hit_bits<W>(test.lanes<W>(block)) &
-           ((std::uint64_t{1} << (per_byte * left)) - 1);
+    if constexpr (W::bytes > 16) total += count_blocks<Narrow<W>>(data, size, i, test);
+    if (i == size) return total;
+    const std::uint64_t bits = tail_hits<Narrow<W>>(data, size, i, test) & lowest_bits<Narrow<W>>;
+    return total + static_cast<std::size_t>(std::popcount(bits));
 }
 
 // Writes the offsets of hits in whole blocks from i on; returns the
@@ -97,32 +108,32 @@ template <typename W>
 std::size_t* list_blocks(const unsigned char* data, std::size_t size, std::size_t& i,
                          unsigned char byte, std::size_t* out) noexcept {
     constexpr unsigned per_byte = platform::bits_per_byte<W>;
-    // One bit per byte: the lowest of each byte's group.
-    constexpr std::uint64_t lowest = per_byte == 1 ? ~std::uint64_t{0} : 0x1111111111111111u;
     const Equals test{byte};
     for (; size - i >= W::bytes; i += W::bytes) {
         std::uint64_t bits = platform::hit_bits<W>(test.lanes<W>(platform::load<W>(data + i)));
-        for (bits &= lowest; bits != 0; bits &= bits - 1)
+        for (bits &= lowest_bits<W>; bits != 0; bits &= bits - 1)
             *out++ = i + static_cast<std::size_t>(std::countr_zero(bits)) / per_byte;
     }
     return out;
 }
 
 // Writes the ascending offsets of byte in [data, data + size) to out, which
-// has room for all of them.
+// has room for all of them; returns how many there are.
 template <typename W>
-void list_positions(const unsigned char* data, std::size_t size, unsigned char byte,
-                    std::size_t* out) noexcept {
-    using Narrow = std::conditional_t<(W::bytes > 16), platform::Bytes16, W>;
-    constexpr unsigned per_byte = platform::bits_per_byte<Narrow>;
-    constexpr std::uint64_t lowest = per_byte == 1 ? ~std::uint64_t{0} : 0x1111111111111111u;
+std::size_t list_positions(const unsigned char* data, std::size_t size, unsigned char byte,
+                           std::size_t* out) noexcept {
+    constexpr unsigned per_byte = platform::bits_per_byte<Narrow<W>>;
+    std::size_t* const first = out;
     std::size_t i = 0;
     out = list_blocks<W>(data, size, i, byte, out);
-    if constexpr (W::bytes > 16) out = list_blocks<Narrow>(data, size, i, byte, out);
-    if (i == size) return;
-    for (std::uint64_t bits = tail_hits<Narrow>(data, size, i, byte) & lowest; bits != 0;
-         bits &= bits - 1)
-        *out++ = i + static_cast<std::size_t>(std::countr_zero(bits)) / per_byte;
+    if constexpr (W::bytes > 16) out = list_blocks<Narrow<W>>(data, size, i, byte, out);
+    if (i != size) {
+        std::uint64_t bits =
+            tail_hits<Narrow<W>>(data, size, i, Equals{byte}) & lowest_bits<Narrow<W>>;
+        for (; bits != 0; bits &= bits - 1)
+            *out++ = i + static_cast<std::size_t>(std::countr_zero(bits)) / per_byte;
+    }
+    return static_cast<std::size_t>(out - first);
 }
 
 }  // namespace ostrel::text::byte_kernels

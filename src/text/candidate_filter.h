@@ -85,7 +85,8 @@ std::size_t scan_blocks(UnitReading<Unit, Way> hay, std::size_t m, Value first, 
 // hay[j + m - 1] == needle[m - 1], or no_position. Requires 1 <= m <= hay.size
 // (a one-unit needle is its own candidate: a hit is a match).
 // Cost: about one vector step per lane count of positions passed over; the
-// wider widths hand what is left below a block to 16-byte steps.
+// wider widths hand short runs, and what is left below a block, to 16-byte
+// steps.
 template <typename W, typename Unit, Direction Way>
 std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle,
                            std::size_t from) noexcept {
@@ -96,7 +97,13 @@ std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> ne
     const Value last = needle[m - 1];
     const std::size_t windows = hay.size - m + 1;  // positions 0 to n - m
     std::size_t j = from;
-    std::size_t found = scan_blocks<W>(hay, m, first, last, windows, j);
+    std::size_t found = no_position;
+    // A short run goes straight to 16-byte steps: setting up the wide
+    // vectors would cost more than they save there.
+    constexpr std::size_t wide_minimum = W::bytes > 16 ? 2 * platform::lane_count<W, Value> : 0;
+    if (j < windows && windows - j >= wide_minimum) {
+        found = scan_blocks<W>(hay, m, first, last, windows, j);
+    }
     if constexpr (W::bytes > 16) {
         if (found == no_position) {
             found = scan_blocks<platform::Bytes16>(hay, m, first, last, windows, j);

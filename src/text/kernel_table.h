@@ -20,9 +20,9 @@ struct KernelsAt {
                                   unsigned char byte) noexcept {
         return byte_kernels::count_where<W>(data, size, byte_kernels::Equals{byte});
     }
-    static void list_byte(const unsigned char* data, std::size_t size, unsigned char byte,
-                          std::size_t* out) noexcept {
-        byte_kernels::list_positions<W>(data, size, byte, out);
+    static std::size_t list_byte(const unsigned char* data, std::size_t size, unsigned char byte,
+                                 std::size_t* out) noexcept {
+        return byte_kernels::list_positions<W>(data, size, byte, out);
     }
     static std::size_t count_high_bytes(const unsigned char* data, std::size_t size) noexcept {
         return byte_kernels::count_where<W>(data, size, byte_kernels::High{});

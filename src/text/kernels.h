@@ -25,11 +25,12 @@ struct TextKernels {
     FindCandidate<char16_t, Direction::Forward> find_unit16_forward;
     FindCandidate<char16_t, Direction::Reverse> find_unit16_reverse;
     // One-byte passes (text/byte_kernels.h): how many bytes equal byte, and
-    // their ascending offsets written to out, which has room for them all.
+    // their ascending offsets written to out, which has room for them all
+    // (the count is returned again).
     std::size_t (*count_byte)(const unsigned char* data, std::size_t size,
                               unsigned char byte) noexcept;
-    void (*list_byte)(const unsigned char* data, std::size_t size, unsigned char byte,
-                      std::size_t* out) noexcept;
+    std::size_t (*list_byte)(const unsigned char* data, std::size_t size, unsigned char byte,
+                             std::size_t* out) noexcept;
     // Bytes from 0x80 up: the extra UTF-8 byte of each such Latin-1 byte.
     std::size_t (*count_high_bytes)(const unsigned char* data, std::size_t size) noexcept;
     // Over UTF-16 units (text/utf16_kernels.h): code points, and UTF-8 bytes.

@@ -132,7 +132,7 @@ TEST(KernelWidths, ByteCountsAndPositionsMatchReference) {
                         if (run[k] == byte) expected.push_back(k);
                     ASSERT_EQ(kernels.count_byte(run, n, byte), expected.size()) << "n " << n;
                     std::vector<std::size_t> listed(expected.size());
-                    kernels.list_byte(run, n, byte, listed.data());
+                    ASSERT_EQ(kernels.list_byte(run, n, byte, listed.data()), expected.size());
                     ASSERT_EQ(listed, expected) << "n " << n << " shift " << shift;
                 }
             }
