@@ -48,6 +48,26 @@ struct Bytes64 {
     static constexpr std::size_t bytes = 64;
 };
 
+// 16-byte steps inside the kernels of a wider width W: the vectors of
+// Bytes16 under a tag of their own, so that code compiled for W's
+// instruction set never shares a symbol with the baseline's copy of the
+// same template (the linker keeps one copy of each, and it must not be the
+// one that needs the wider instruction set).
+template <typename Wide>
+struct Bytes16Within {
+    static constexpr std::size_t bytes = 16;
+};
+
+// Whether W's vectors are Bytes16's.
+template <typename W>
+inline constexpr bool is_bytes16 = std::is_same_v<W, Bytes16>;
+template <typename Wide>
+inline constexpr bool is_bytes16<Bytes16Within<Wide>> = true;
+
+// The 16-byte width the kernels of W use below one of W's blocks.
+template <typename W>
+using Narrow16 = std::conditional_t<(W::bytes > 16), Bytes16Within<W>, W>;
+
 template <typename T, std::size_t Bytes>
 struct VectorOf {
     typedef T Type __attribute__((vector_size(Bytes)));
@@ -63,6 +83,10 @@ struct VectorType<PlainWidth, T> {
 };
 template <typename T>
 struct VectorType<Bytes16, T> {
+    using Type = Lanes16<T>;
+};
+template <typename Wide, typename T>
+struct VectorType<Bytes16Within<Wide>, T> {
     using Type = Lanes16<T>;
 };
 
@@ -94,13 +118,14 @@ Vector<W, T> splat(T value) noexcept {
 // How many bits hit_bits gives each byte of a vector: 4 with NEON's
 // narrowing shift, 1 elsewhere.
 template <typename W>
-inline constexpr unsigned bits_per_byte = OSTREL_NEON_LANES && std::is_same_v<W, Bytes16> ? 4 : 1;
+inline constexpr unsigned bits_per_byte = OSTREL_NEON_LANES && is_bytes16<W> ? 4 : 1;
 
 namespace lanes_detail {
 
 // Bit k set for each byte k (in memory order) of bytes that is 0xFF; every
 // byte must be 0xFF or 0. Multiplications gather the top bits.
-inline unsigned word_hit_bits(std::uint64_t bytes) noexcept {
+template <typename W>
+unsigned word_hit_bits(std::uint64_t bytes) noexcept {
     constexpr std::uint64_t every_byte = 0x0101010101010101u;
     if constexpr (std::endian::native == std::endian::big) {
         // Reverse the byte order (compilers emit one byte-swap instruction).
@@ -117,7 +142,7 @@ std::uint64_t words_hit_bits(const Mask& hits) noexcept {
     std::uint64_t word[words];
     std::memcpy(word, &hits, sizeof word);
     std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < words; ++k) bits |= std::uint64_t{word_hit_bits(word[k])} << 8 * k;
+    for (std::size_t k = 0; k < words; ++k) bits |= std::uint64_t{word_hit_bits<W>(word[k])} << 8 * k;
     return bits;
 }
 
@@ -135,13 +160,13 @@ std::uint64_t hit_bits(const Mask& hits) noexcept {
         return _mm512_movepi8_mask(std::bit_cast<__m512i>(hits));
     } else if constexpr (std::is_same_v<W, Bytes32>) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(std::bit_cast<__m256i>(hits)));
-    } else if constexpr (std::is_same_v<W, Bytes16>) {
+    } else if constexpr (is_bytes16<W>) {
         return static_cast<std::uint32_t>(_mm_movemask_epi8(std::bit_cast<__m128i>(hits)));
     } else {
         return lanes_detail::words_hit_bits<W>(hits);
     }
 #elif OSTREL_NEON_LANES
-    if constexpr (std::is_same_v<W, Bytes16>) {
+    if constexpr (is_bytes16<W>) {
         // Each byte narrowed to the four bits around its middle: 0xF or 0.
         const uint8x8_t nibbles =
             vshrn_n_u16(vreinterpretq_u16_u8(std::bit_cast<uint8x16_t>(hits)), 4);

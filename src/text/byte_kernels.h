@@ -16,14 +16,13 @@
 
 namespace ostrel::text::byte_kernels {
 
-// The byte tests. Each tests a vector of bytes lane-wise and a single byte.
+// The byte tests, lane-wise over a vector of bytes.
 struct Equals {
     unsigned char byte;
     template <typename W>
     auto lanes(const platform::Vector<W, unsigned char>& block) const noexcept {
         return block == platform::splat<W>(byte);
     }
-    bool one(unsigned char value) const noexcept { return value == byte; }
 };
 // Bytes from 0x80 up: the second UTF-8 byte of a Latin-1 character.
 struct High {
@@ -33,11 +32,12 @@ struct High {
         const auto bytes = std::bit_cast<platform::Vector<W, signed char>>(block);
         return bytes < platform::splat<W>(static_cast<signed char>(0));
     }
-    static bool one(unsigned char value) noexcept { return value >= 0x80; }
 };
 
-// The sum of the eight bytes of a word, each at most 31.
-inline std::size_t byte_sum(std::uint64_t bytes) noexcept {
+// The sum of the eight bytes of a word, each at most 31. (W only gives
+// each width's translation unit its own copy.)
+template <typename W>
+std::size_t byte_sum(std::uint64_t bytes) noexcept {
     return static_cast<std::size_t>((bytes * 0x0101010101010101u) >> 56);
 }
 
@@ -56,15 +56,13 @@ std::size_t count_blocks(const unsigned char* data, std::size_t size, std::size_
         for (std::size_t k = 0; k < fold_every && size - i >= W::bytes; ++k, i += W::bytes)
             lanes -= std::bit_cast<Block>(test.template lanes<W>(platform::load<W>(data + i)));
         const Words words = std::bit_cast<Words>(lanes);
-        for (std::size_t k = 0; k < W::bytes / 8; ++k) total += byte_sum(words[k]);
+        for (std::size_t k = 0; k < W::bytes / 8; ++k) total += byte_sum<W>(words[k]);
     }
     return total;
 }
 
-// The 16-byte width of the same instruction set: what the wider widths
-// use for what is left below one of their blocks.
 template <typename W>
-using Narrow = std::conditional_t<(W::bytes > 16), platform::Bytes16, W>;
+using Narrow = platform::Narrow16<W>;
 
 // One bit per passing byte: the lowest of each byte's group of hit bits.
 template <typename W>

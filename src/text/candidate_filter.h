@@ -106,7 +106,7 @@ std::size_t find_candidate(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> ne
     }
     if constexpr (W::bytes > 16) {
         if (found == no_position) {
-            found = scan_blocks<platform::Bytes16>(hay, m, first, last, windows, j);
+            found = scan_blocks<platform::Narrow16<W>>(hay, m, first, last, windows, j);
         }
     }
     if (found != no_position) return found;

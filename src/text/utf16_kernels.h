@@ -25,7 +25,12 @@ UnitLanes<W> as_units(const Mask& holds) noexcept {
 // 1 for a unit that starts a code point (not a low surrogate), else 0.
 struct StartsCodePoint {
     static constexpr std::size_t most = 1;
-    static std::size_t one(char16_t unit) noexcept { return (unit & 0xFC00) == 0xDC00 ? 0 : 1; }
+    // The templates here and below take the width only so that each
+    // width's translation unit has its own copy (see platform::Bytes16Within).
+    template <typename W>
+    static std::size_t one(char16_t unit) noexcept {
+        return (unit & 0xFC00) == 0xDC00 ? 0 : 1;
+    }
     template <typename W>
     static UnitLanes<W> lanes(const UnitLanes<W>& units) noexcept {
         const UnitLanes<W> low_surrogates = platform::splat<W>(std::uint16_t{0xDC00});
@@ -38,6 +43,7 @@ struct StartsCodePoint {
 // unit below 0x80, below 0x800 or above, and 2 for each half of a pair.
 struct Utf8Share {
     static constexpr std::size_t most = 3;
+    template <typename W>
     static std::size_t one(char16_t unit) noexcept {
         if ((unit & 0xF800) == 0xD800) return 2;
         return unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
@@ -79,8 +85,8 @@ template <typename W, typename Weight>
 std::size_t sum_weights(const char16_t* data, std::size_t size) noexcept {
     std::size_t at = 0;
     std::size_t sum = sum_blocks<W, Weight>(data, size, at);
-    if constexpr (W::bytes > 16) sum += sum_blocks<platform::Bytes16, Weight>(data, size, at);
-    for (; at < size; ++at) sum += Weight::one(data[at]);
+    if constexpr (W::bytes > 16) sum += sum_blocks<platform::Narrow16<W>, Weight>(data, size, at);
+    for (; at < size; ++at) sum += Weight::template one<W>(data[at]);
     return sum;
 }
 
