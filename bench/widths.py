@@ -39,8 +39,7 @@ NAMES = ("match_indices", "match_utf16_indices", "match_byte_indices",
 def make_inputs(path, megabytes):
     import random
 
-    from inputs import (ABSENT, LATIN1_CHARS, SEED, ascii_words, cyrillic_words,
-                        sprinkle_wide)
+    from inputs import ABSENT, LATIN1_CHARS, SEED, ascii_words, cyrillic_words, sprinkle_wide
     rng = random.Random(SEED)
     size = int(megabytes * 1_000_000)
     ascii_text = ascii_words(rng, size)
@@ -59,7 +58,7 @@ def clock(call, args):
 
 
 def measure(inputs_path, repeat):
-    """One child's rows: {row: [ratio per repeat]} and the times behind them."""
+    """One child's rows: {row: [(ours, floor) seconds per repeat]}."""
     import ostrel_lib as ol
     with open(inputs_path, "rb") as f:
         data = pickle.load(f)
@@ -69,12 +68,12 @@ def measure(inputs_path, repeat):
     rows = {}
 
     def row(name, ours, floor):
-        ratios = []
+        pairs = []
         for _ in range(repeat):
             f = floor()
             o = ours()
-            ratios.append(o / f)
-        rows[name] = ratios
+            pairs.append((o, f))
+        rows[name] = pairs
 
     for name in NAMES:
         fn = getattr(ol, name)
@@ -158,16 +157,27 @@ def main():
                     [sys.executable, __file__, "--child", "--inputs", inputs,
                      "--repeat", str(args.repeat)],
                     env=env, capture_output=True, text=True, check=True).stdout
-                for row, ratios in json.loads(out).items():
-                    results[name].setdefault(row, []).extend(ratios)
+                for row, pairs in json.loads(out).items():
+                    results[name].setdefault(row, []).extend(pairs)
             print(f"round {round_no + 1}/{args.rounds} done", file=sys.stderr)
     names = [name for name, _, _ in runs]
     rows = list(results[names[0]])
     width = max(len(r) for r in rows)
-    print(f"{'median ratio to floor':<{width}}  " + "  ".join(f"{n:>12}" for n in names))
+    # The median of the per-call ratios, and the ratio of the fastest calls,
+    # which a busy machine disturbs least.
+    print(f"{'ratio to floor: median / of minima':<{width}}  " +
+          "  ".join(f"{n:>17}" for n in names))
     for row in rows:
-        cells = [statistics.median(results[n][row]) for n in names]
-        print(f"{row:<{width}}  " + "  ".join(f"{c:>12.2f}" for c in cells))
+        cells = []
+        for n in names:
+            pairs = results[n][row]
+            median = statistics.median(o / f for o, f in pairs)
+            best = min(o for o, _ in pairs) / min(f for _, f in pairs)
+            cells.append(f"{median:.2f} / {best:.2f}")
+        print(f"{row:<{width}}  " + "  ".join(f"{c:>17}" for c in cells))
+    floors = {row.split(" ")[0]: statistics.median(f for _, f in results[names[0]][row])
+              for row in rows}
+    print("median floor times: " + ", ".join(f"{k} {v * 1e3:.3f} ms" for k, v in floors.items()))
 
 
 if __name__ == "__main__":

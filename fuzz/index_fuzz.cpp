@@ -18,11 +18,11 @@
 
 namespace {
 
+using ostrel::platform::VectorWidth;
 using ostrel::text::IndexCursor;
 using ostrel::text::IndexUnit;
 using ostrel::text::Latin1;
 using ostrel::text::Utf16;
-using ostrel::platform::VectorWidth;
 
 void require(bool holds) {
     if (!holds) {
@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!text_oracles::decode_utf8(text)) {
         return -1;
     }
-    for (const VectorWidth width : {VectorWidth::Plain, VectorWidth::Bytes16,
-                                    VectorWidth::Bytes32, VectorWidth::Bytes64}) {
+    for (const VectorWidth width :
+         {VectorWidth::Plain, VectorWidth::Bytes16, VectorWidth::Bytes32, VectorWidth::Bytes64}) {
         if (!ostrel::platform::width_runs_here(width)) continue;
         ostrel::text::use_width(width);
         check(data, size, text);

@@ -74,10 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return -1;  // keeps invalid inputs out of the corpus
     }
 
-    for (const auto width : {ostrel::platform::VectorWidth::Plain,
-                             ostrel::platform::VectorWidth::Bytes16,
-                             ostrel::platform::VectorWidth::Bytes32,
-                             ostrel::platform::VectorWidth::Bytes64}) {
+    for (const auto width :
+         {ostrel::platform::VectorWidth::Plain, ostrel::platform::VectorWidth::Bytes16,
+          ostrel::platform::VectorWidth::Bytes32, ostrel::platform::VectorWidth::Bytes64}) {
         if (!ostrel::platform::width_runs_here(width)) continue;
         ostrel::text::use_width(width);
         check(hay, needle);

@@ -158,14 +158,15 @@ Status choose_vector_width(platform::VectorWidth& width) {
     if (const char* asked = std::getenv("OSTREL_VECTOR_WIDTH"); asked != nullptr && *asked != 0) {
         const std::optional<VectorWidth> named = platform::parse_width(asked);
         if (!named) {
-            return PyErr::lazy(ErrorKind::ImportError,
-                               std::string("OSTREL_VECTOR_WIDTH must be plain, 16, 32 or 64, not '") +
-                                   asked + "'");
+            return PyErr::lazy(
+                ErrorKind::ImportError,
+                std::string("OSTREL_VECTOR_WIDTH must be plain, 16, 32 or 64, not '") + asked +
+                    "'");
         }
         if (!platform::width_runs_here(*named)) {
             return PyErr::lazy(ErrorKind::ImportError,
-                               std::string("OSTREL_VECTOR_WIDTH=") + asked + " asks for " +
-                                   asked + "-byte vectors, which this " +
+                               std::string("OSTREL_VECTOR_WIDTH=") + asked + " asks for " + asked +
+                                   "-byte vectors, which this " +
                                    (platform::width_built(*named) ? "CPU" : "build") +
                                    " cannot run; the widest here is " +
                                    std::string(platform::width_name(width)));

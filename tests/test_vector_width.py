@@ -97,7 +97,7 @@ def test_a_width_the_cpu_cannot_run_fails_and_a_corrected_one_imports():
     refused = [w for w in WIDTHS if w not in importable()]
     if not refused:
         pytest.skip("this CPU runs every width")
-    code = f"""
+    code = """
 import os
 try:
     import ostrel_lib

@@ -118,7 +118,7 @@ Vector<W, T> splat(T value) noexcept {
 // How many bits hit_bits gives each byte of a vector: 4 with NEON's
 // narrowing shift, 1 elsewhere.
 template <typename W>
-inline constexpr unsigned bits_per_byte = OSTREL_NEON_LANES && is_bytes16<W> ? 4 : 1;
+inline constexpr unsigned bits_per_byte = OSTREL_NEON_LANES&& is_bytes16<W> ? 4 : 1;
 
 namespace lanes_detail {
 
@@ -142,7 +142,8 @@ std::uint64_t words_hit_bits(const Mask& hits) noexcept {
     std::uint64_t word[words];
     std::memcpy(word, &hits, sizeof word);
     std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < words; ++k) bits |= std::uint64_t{word_hit_bits<W>(word[k])} << 8 * k;
+    for (std::size_t k = 0; k < words; ++k)
+        bits |= std::uint64_t{word_hit_bits<W>(word[k])} << 8 * k;
     return bits;
 }
 

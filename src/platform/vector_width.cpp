@@ -46,8 +46,8 @@ std::string_view width_name(VectorWidth width) noexcept {
 }
 
 std::optional<VectorWidth> parse_width(std::string_view name) noexcept {
-    for (const VectorWidth width : {VectorWidth::Plain, VectorWidth::Bytes16,
-                                    VectorWidth::Bytes32, VectorWidth::Bytes64}) {
+    for (const VectorWidth width :
+         {VectorWidth::Plain, VectorWidth::Bytes16, VectorWidth::Bytes32, VectorWidth::Bytes64}) {
         if (name == width_name(width)) return width;
     }
     return std::nullopt;

@@ -52,7 +52,8 @@ std::size_t count_utf8_bytes(Utf16Text text, std::size_t from, std::size_t to) n
 std::size_t count_utf8_bytes(Latin1Text text, std::size_t from, std::size_t to) noexcept {
     // NOLINTNEXTLINE(bugprone-suspicious-stringview-data-usage)
     const auto* first = reinterpret_cast<const unsigned char*>(text.data()) + from;
-    if (to - from >= vector_minimum) return (to - from) + kernels().count_high_bytes(first, to - from);
+    if (to - from >= vector_minimum)
+        return (to - from) + kernels().count_high_bytes(first, to - from);
     std::size_t count = to - from;
     for (std::size_t k = 0; k < to - from; ++k) count += first[k] >> 7;
     return count;

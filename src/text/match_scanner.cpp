@@ -144,8 +144,8 @@ bool left_part_matches(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle
 // position once before the search moves past it.
 template <typename Unit, Direction Way>
 std::size_t two_way_find(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle,
-                         const Factorisation& plan, std::uint64_t unit_mask,
-                         FilterState& filter, FindCandidate<Unit, Way> find_candidate) noexcept {
+                         const Factorisation& plan, std::uint64_t unit_mask, FilterState& filter,
+                         FindCandidate<Unit, Way> find_candidate) noexcept {
     const std::size_t n = hay.size;
     const std::size_t m = needle.size;
     const std::size_t critical = plan.critical;

@@ -53,9 +53,9 @@ struct Utf8Share {
         const auto at_least = [&units](std::uint16_t bound) {
             return as_units<W>(units >= platform::splat<W>(bound));
         };
-        const UnitLanes<W> surrogate = as_units<W>(
-            (units & platform::splat<W>(std::uint16_t{0xF800})) ==
-            platform::splat<W>(std::uint16_t{0xD800}));
+        const UnitLanes<W> surrogate =
+            as_units<W>((units & platform::splat<W>(std::uint16_t{0xF800})) ==
+                        platform::splat<W>(std::uint16_t{0xD800}));
         return platform::splat<W>(std::uint16_t{1}) - at_least(0x80) - at_least(0x800) + surrogate;
     }
 };

@@ -6,6 +6,7 @@
 namespace ostrel::text {
 
 extern const TextKernels kernels_16;
-constinit const TextKernels kernels_16 = KernelsAt<platform::Bytes16>::table(platform::VectorWidth::Bytes16);
+constinit const TextKernels kernels_16 =
+    KernelsAt<platform::Bytes16>::table(platform::VectorWidth::Bytes16);
 
 }  // namespace ostrel::text

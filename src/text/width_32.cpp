@@ -7,7 +7,8 @@
 namespace ostrel::text {
 
 extern const TextKernels kernels_32;
-constinit const TextKernels kernels_32 = KernelsAt<platform::Bytes32>::table(platform::VectorWidth::Bytes32);
+constinit const TextKernels kernels_32 =
+    KernelsAt<platform::Bytes32>::table(platform::VectorWidth::Bytes32);
 
 }  // namespace ostrel::text
 #endif

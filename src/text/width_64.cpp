@@ -7,7 +7,8 @@
 namespace ostrel::text {
 
 extern const TextKernels kernels_64;
-constinit const TextKernels kernels_64 = KernelsAt<platform::Bytes64>::table(platform::VectorWidth::Bytes64);
+constinit const TextKernels kernels_64 =
+    KernelsAt<platform::Bytes64>::table(platform::VectorWidth::Bytes64);
 
 }  // namespace ostrel::text
 #endif

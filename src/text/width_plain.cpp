@@ -5,6 +5,7 @@
 namespace ostrel::text {
 
 extern const TextKernels kernels_plain;
-constinit const TextKernels kernels_plain = KernelsAt<platform::PlainWidth>::table(platform::VectorWidth::Plain);
+constinit const TextKernels kernels_plain =
+    KernelsAt<platform::PlainWidth>::table(platform::VectorWidth::Plain);
 
 }  // namespace ostrel::text

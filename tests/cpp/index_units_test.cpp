@@ -46,7 +46,6 @@ std::string mixed_text(std::mt19937_64& random, std::size_t length) {
     return text;
 }
 
-
 TEST(IndexCursor, RefusesDecreasingOutOfRangeAndInnerOffsets) {
     const std::u16string units = text_oracles::to_utf16(grin + enye + a_letter);  // 4 units
     for (const IndexUnit unit : {IndexUnit::CodePoint, IndexUnit::Utf16, IndexUnit::Byte}) {

@@ -105,11 +105,15 @@ TEST(KernelWidths, CandidateFilterFindsALoneWindowAnywhere) {
             const UnitReading<char16_t, Direction::Reverse> needle_reverse{needle_forward.data, 3};
             ASSERT_EQ(kernels.find_unit16_reverse(reverse, needle_reverse, 0), n - 3 - at);
             std::string bytes(n, 'x');
-            bytes.replace(at, 3, "n\xFF" "e");
+            bytes.replace(at, 3,
+                          "n\xFF"
+                          "e");
             const UnitReading<char, Direction::Forward> byte_hay{
                 reinterpret_cast<const unsigned char*>(bytes.data()), n};
             const UnitReading<char, Direction::Forward> byte_needle{
-                reinterpret_cast<const unsigned char*>("n\xFF" "e"), 3};
+                reinterpret_cast<const unsigned char*>("n\xFF"
+                                                       "e"),
+                3};
             ASSERT_EQ(kernels.find_byte_forward(byte_hay, byte_needle, 0), at);
         }
     });
@@ -147,8 +151,8 @@ TEST(KernelWidths, ByteCountsAndPositionsMatchReference) {
 TEST(KernelWidths, Utf16CountsMatchReference) {
     vector_widths::at_each_width([](const TextKernels& kernels) {
         std::mt19937_64 random(4321);
-        const char16_t alphabet[] = {u'a', 0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800,
-                                     0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFF};
+        const char16_t alphabet[] = {u'a',   0x7F,   0x80,   0x7FF,  0x800,  0xD7FF,
+                                     0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFF};
         std::u16string units(900, u'a');
         for (char16_t& unit : units) unit = alphabet[random() % std::size(alphabet)];
         // Long runs of the heaviest unit fill a lane block before its sum.

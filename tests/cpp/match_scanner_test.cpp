@@ -99,29 +99,30 @@ TEST(MatchScanner, EverySmallCaseOverMultiByteLetters) {
 // switched off part-way, and windows cross its blocks; at every width.
 TEST(MatchScanner, SeededLongTextsOverTinyAlphabets) {
     vector_widths::at_each_width([](const auto&) {
-    const std::uint64_t seed = 1234567;
-    std::mt19937_64 random(seed);
-    const std::vector<std::vector<std::string>> alphabets = {
-        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
-    for (int trial = 0; trial < 3000; ++trial) {
-        const auto& letters = alphabets[trial % alphabets.size()];
-        const std::size_t hay_letters = std::uniform_int_distribution<std::size_t>(0, 300)(random);
-        const std::size_t needle_letters =
-            std::uniform_int_distribution<std::size_t>(1, 40)(random);
-        const std::string hay = text_oracles::random_word(random, letters, hay_letters);
-        // Half the needles are cut from the text so that they do occur.
-        std::string needle = text_oracles::random_word(random, letters, needle_letters);
-        if (trial % 2 == 0 && hay.size() > needle.size()) {
-            needle = hay.substr(hay.size() / 3, needle.size());
-            if (!text_oracles::decode_utf8(needle)) {
-                continue;  // the cut split a code point
+        const std::uint64_t seed = 1234567;
+        std::mt19937_64 random(seed);
+        const std::vector<std::vector<std::string>> alphabets = {
+            {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
+        for (int trial = 0; trial < 3000; ++trial) {
+            const auto& letters = alphabets[trial % alphabets.size()];
+            const std::size_t hay_letters =
+                std::uniform_int_distribution<std::size_t>(0, 300)(random);
+            const std::size_t needle_letters =
+                std::uniform_int_distribution<std::size_t>(1, 40)(random);
+            const std::string hay = text_oracles::random_word(random, letters, hay_letters);
+            // Half the needles are cut from the text so that they do occur.
+            std::string needle = text_oracles::random_word(random, letters, needle_letters);
+            if (trial % 2 == 0 && hay.size() > needle.size()) {
+                needle = hay.substr(hay.size() / 3, needle.size());
+                if (!text_oracles::decode_utf8(needle)) {
+                    continue;  // the cut split a code point
+                }
+            }
+            if (!agrees_with_naive(hay, needle)) {
+                ADD_FAILURE() << "seed " << seed << " trial " << trial;
+                return;
             }
         }
-        if (!agrees_with_naive(hay, needle)) {
-            ADD_FAILURE() << "seed " << seed << " trial " << trial;
-            return;
-        }
-    }
     });
 }
 

@@ -16,8 +16,8 @@ using ostrel::platform::VectorWidth;
 
 inline std::vector<VectorWidth> runnable() {
     std::vector<VectorWidth> widths;
-    for (const VectorWidth width : {VectorWidth::Plain, VectorWidth::Bytes16,
-                                    VectorWidth::Bytes32, VectorWidth::Bytes64}) {
+    for (const VectorWidth width :
+         {VectorWidth::Plain, VectorWidth::Bytes16, VectorWidth::Bytes32, VectorWidth::Bytes64}) {
         if (ostrel::platform::width_runs_here(width)) widths.push_back(width);
     }
     return widths;
