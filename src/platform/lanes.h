@@ -104,15 +104,18 @@ Vector<W, T> load(const T* at) noexcept {
     return lanes;
 }
 
-// value in every lane. Filled as an array first: compilers turn that into
-// one broadcast, where they store a vector's lanes one at a time.
+// value in every lane. The vector extension broadcasts a scalar operand in
+// one instruction; the plain stand-in is filled as an array. (Setting a
+// vector's lanes one at a time makes GCC store them to memory one by one,
+// and a wide vector copied from an array stays in memory in the loop.)
 template <typename W, typename T>
 Vector<W, T> splat(T value) noexcept {
-    T values[lane_count<W, T>];
-    for (T& lane : values) lane = value;
-    Vector<W, T> lanes;
-    std::memcpy(&lanes, values, sizeof lanes);
-    return lanes;
+    if constexpr (std::is_same_v<Vector<W, T>, Lanes16Fallback<T>>) {
+        return Lanes16Fallback<T>::splat(value);
+    } else {
+        const Vector<W, T> zero = {};
+        return zero + value;
+    }
 }
 
 // How many bits hit_bits gives each byte of a vector: 4 with NEON's
