@@ -1,5 +1,6 @@
-// Fuzzes MatchScanner and match_indices, over the UTF-8 and the UTF-16
-// form of each input, against repeated find/rfind. The
+// Fuzzes MatchScanner and match_indices at every vector width this CPU
+// runs, over the UTF-8, the UTF-16 and the Latin-1 form of each input,
+// against repeated find/rfind. The
 // first input byte sets the needle's length (0 to 63 bytes); the needle
 // follows it and the haystack is the rest. Inputs that are not valid UTF-8
 // are skipped, since the module only ever searches valid text.
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "../tests/cpp/text_oracles.h"
+#include "platform/vector_width.h"
+#include "text/kernels.h"
 #include "text/match_functions.h"
 #include "text/match_scanner.h"
 
@@ -54,6 +57,9 @@ IndexList converted(const std::vector<std::size_t>& starts,
     return out;
 }
 
+// Every check of one input at the width in use.
+void check(std::string_view hay, std::string_view needle);
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -68,6 +74,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return -1;  // keeps invalid inputs out of the corpus
     }
 
+    for (const auto width :
+         {ostrel::platform::VectorWidth::Plain, ostrel::platform::VectorWidth::Bytes16,
+          ostrel::platform::VectorWidth::Bytes32, ostrel::platform::VectorWidth::Bytes64}) {
+        if (!ostrel::platform::width_runs_here(width)) continue;
+        ostrel::text::use_width(width);
+        check(hay, needle);
+    }
+    return 0;
+}
+
+namespace {
+
+void check(std::string_view hay, std::string_view needle) {
     const auto forward = text_oracles::naive_forward(hay, needle);
     const auto reverse = text_oracles::naive_reverse(hay, needle);
     require(scan<Utf8, Direction::Forward>(hay, needle) == forward);
@@ -93,8 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {IndexUnit::Utf16, converted(reverse, table.utf16)}};
     for (std::size_t k = 0; k < std::size(expected); ++k) {
         const Direction direction = k % 2 == 0 ? Direction::Forward : Direction::Reverse;
-        require(match_indices<Utf8>(hay, needle, expected[k].first, direction) ==
-                expected[k].second);
+        // A UTF-8 text is only ever searched for byte offsets.
+        if (expected[k].first == IndexUnit::Byte) {
+            require(match_indices<Utf8>(hay, needle, expected[k].first, direction) ==
+                    expected[k].second);
+        }
         require(match_indices<Utf16>(hay16, needle16, expected[k].first, direction) ==
                 expected[k].second);
         if (hay1 && needle1) {
@@ -102,5 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     expected[k].second);
         }
     }
-    return 0;
 }
+
+}  // namespace

@@ -13,10 +13,14 @@
 #include "chunks/chunks_iter.h"
 #include "fault/compat_text.h"
 #include "fault/fault.h"
+#include "platform/vector_width.h"
+#include "text/kernels.h"
 #include "text_entries.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace ostrel {
 
@@ -143,11 +147,43 @@ Status populate_module(PyObject* module) {
     return module_add(module, "__version__", version.get());
 }
 
+// The vector width of the text kernels: the widest this CPU runs, or the
+// one OSTREL_VECTOR_WIDTH names (plain, 16, 32 or 64). A name that is not a
+// width, or a width this build or CPU cannot run, fails the import rather
+// than run at another width than asked. Checked before the module counts
+// as initialised, so that a corrected environment can import it again.
+Status choose_vector_width(platform::VectorWidth& width) {
+    using platform::VectorWidth;
+    width = platform::widest_width();
+    if (const char* asked = std::getenv("OSTREL_VECTOR_WIDTH"); asked != nullptr && *asked != 0) {
+        const std::optional<VectorWidth> named = platform::parse_width(asked);
+        if (!named) {
+            return PyErr::lazy(
+                ErrorKind::ImportError,
+                std::string("OSTREL_VECTOR_WIDTH must be plain, 16, 32 or 64, not '") + asked +
+                    "'");
+        }
+        if (!platform::width_runs_here(*named)) {
+            return PyErr::lazy(ErrorKind::ImportError,
+                               std::string("OSTREL_VECTOR_WIDTH=") + asked + " asks for " + asked +
+                                   "-byte vectors, which this " +
+                                   (platform::width_built(*named) ? "CPU" : "build") +
+                                   " cannot run; the widest here is " +
+                                   std::string(platform::width_name(width)));
+        }
+        width = *named;
+    }
+    return std::nullopt;
+}
+
 Result<ObjectRef> make_module() {
     ObjectRef module = ObjectRef::steal(PyModule_Create2(&module_def, PYTHON_ABI_VERSION));
     if (!module) return fetch_error();
+    platform::VectorWidth width{};
+    if (Status failure = choose_vector_width(width)) return std::move(*failure);
     if (module_initialized.exchange(true, std::memory_order_seq_cst))
         return PyErr::lazy(ErrorKind::ImportError, compat::initialized_once);
+    text::use_width(width);
     if (Status failure = populate_module(module.get())) return std::move(*failure);
     return module;
 }

@@ -161,7 +161,9 @@ PyObject* utf16len_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
             case StrText::Held::Latin1: return word_to_int(text.code_points);
             case StrText::Held::Utf8: break;
         }
-        return word_to_int(text.ascii ? text.code_points : text::utf16len(text.bytes));
+        // This form holds a str as UTF-8 only when it is ASCII, one unit per
+        // character.
+        return word_to_int(text.code_points);
     });
 }
 

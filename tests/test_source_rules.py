@@ -47,9 +47,11 @@ def test_only_the_listed_files_touch_the_error_indicator():
 
 def test_text_core_and_fault_home_stay_plain():
     # The text core may use itself, the fault home and the platform switches;
-    # the fault home only itself, the platform switches nothing of ours.
-    # Nothing of Python, binding, chunks or the entries.
-    homes = {"text": ("text/", "fault/", "platform/"), "fault": ("fault/",), "platform": ()}
+    # the fault home only itself, the platform switches only themselves and
+    # the compilers' instruction-set headers. Nothing of Python, binding,
+    # chunks or the entries.
+    homes = {"text": ("text/", "fault/", "platform/"), "fault": ("fault/",),
+             "platform": ("platform/", "immintrin.h", "arm_neon.h")}
     offenders = []
     for folder, allowed in homes.items():
         for path in sorted((SRC / folder).iterdir()):
@@ -60,6 +62,19 @@ def test_text_core_and_fault_home_stay_plain():
                     and not header.startswith(allowed)
                 ):
                     offenders.append(f"{folder}/{path.name}: {header}")
+    assert offenders == []
+
+
+def test_instruction_set_details_live_in_platform_only():
+    # Builtins, intrinsics and CPU checks of one instruction set belong behind
+    # src/platform/, so that the rest reads as the algorithm.
+    isa = re.compile(r"__builtin_ia32_|__builtin_cpu_|\b_mm\d*_|\bv[a-z]+q?_[usf]\d+\b"
+                     r"|immintrin|arm_neon|__m\d+i?\b")
+    offenders = [
+        f"{p.relative_to(SRC).as_posix()}:{n}: {line.strip()}"
+        for p in sources() if p.parent.name != "platform"
+        for n, line in enumerate(p.read_text().splitlines(), 1) if isa.search(line)
+    ]
     assert offenders == []
 
 

@@ -20,7 +20,9 @@
 #endif
 
 // Vector extensions: GCC's and Clang's vector_size types, with lane-wise
-// operators and []; Lanes16 below is the type or its plain C++ stand-in.
+// operators and []; Lanes16 below is the type or its plain C++ stand-in,
+// which is built everywhere so that it can also be chosen at run time
+// (platform/lanes.h).
 #if !defined(OSTREL_PORTABLE) && (defined(__GNUC__) || defined(__clang__))
 #define OSTREL_HAVE_VECTOR_EXTENSIONS 1
 #else
@@ -73,22 +75,6 @@ inline const void* memrchr(const void* data, unsigned char byte, std::size_t siz
     return nullptr;
 #endif
 }
-
-#if OSTREL_HAVE_VECTOR_EXTENSIONS
-// Sixteen bytes as lanes of T: SSE2 on x86-64, NEON on AArch64, plain word
-// operations where there is no vector unit. GCC ignores the attribute on a
-// dependent type in an alias template, but not on a class member's typedef.
-template <typename T>
-struct VectorOf16 {
-    typedef T Type __attribute__((vector_size(16)));
-};
-template <typename T>
-using Lanes16 = typename VectorOf16<T>::Type;
-#else
-template <typename T>
-struct Lanes16Fallback;
-template <typename T>
-using Lanes16 = Lanes16Fallback<T>;
 
 // Sixteen bytes as lanes of T with the lane-wise operations of the vector
 // type that the kernels use: arithmetic and bitwise operators wrap in each
@@ -178,6 +164,20 @@ struct Lanes16Fallback {
     OSTREL_LANES16_SCALAR(>=)
 #undef OSTREL_LANES16_SCALAR
 };
+
+#if OSTREL_HAVE_VECTOR_EXTENSIONS
+// Sixteen bytes as lanes of T: SSE2 on x86-64, NEON on AArch64, plain word
+// operations where there is no vector unit. GCC ignores the attribute on a
+// dependent type in an alias template, but not on a class member's typedef.
+template <typename T>
+struct VectorOf16 {
+    typedef T Type __attribute__((vector_size(16)));
+};
+template <typename T>
+using Lanes16 = typename VectorOf16<T>::Type;
+#else
+template <typename T>
+using Lanes16 = Lanes16Fallback<T>;
 #endif
 static_assert(sizeof(Lanes16<unsigned char>) == 16 && sizeof(Lanes16<std::uint64_t>) == 16);
 

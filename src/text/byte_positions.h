@@ -12,7 +12,7 @@ namespace ostrel::text {
 
 // Ascending offsets of `byte` in string. The bytes are counted first, so the
 // list is allocated once at its exact size (nothing when there is none).
-// Cost: two passes over string, 16 bytes a step.
+// Cost: two passes over string, a vector of the width in use a step.
 std::vector<std::size_t> byte_positions(Text string, unsigned char byte);
 
 }  // namespace ostrel::text

@@ -46,38 +46,18 @@ using Text = Units<Utf8>;
 using Utf16Text = Units<Utf16>;
 using Latin1Text = Units<Latin1>;
 
-// True for UTF-8 bytes 0x80 to 0xBF, which never start a code point.
-constexpr bool is_continuation_unit(char byte) noexcept {
-    return Utf8::continues(byte);
-}
-// True for UTF-16 low surrogates, which never start a code point.
-constexpr bool is_continuation_unit(char16_t unit) noexcept {
-    return Utf16::continues(unit);
-}
-
 // True for 0, size() and every offset at a unit that starts a code point.
 template <typename Encoding>
 constexpr bool is_code_point_boundary(Units<Encoding> text, std::size_t offset) noexcept {
     return offset == 0 || offset == text.size() ||
            (offset < text.size() && !Encoding::continues(text[offset]));
 }
-constexpr bool is_code_point_boundary(Text text, std::size_t offset) noexcept {
-    return is_code_point_boundary<Utf8>(text, offset);
-}
 
-// The number of code points in units [from, to), counted from the units
-// that start one, without decoding. Requires from <= to <= size(), both
-// boundaries. Cost: one read of each unit; for UTF-8 a machine word at a
-// time for ranges of four words or more, byte by byte below that (the two
-// give equal counts).
-std::size_t count_code_points(Text text, std::size_t from, std::size_t to) noexcept;
+// The number of code points in UTF-16 units [from, to), counted from the
+// units that start one (all but low surrogates), without decoding.
+// Requires from <= to <= size(), both boundaries. Cost: one read of each
+// unit, a vector of the width in use a step.
 std::size_t count_code_points(Utf16Text text, std::size_t from, std::size_t to) noexcept;
-
-// The number of UTF-16 code units that the code points in bytes [from, to)
-// occupy: one per code point, plus one more for each four-byte sequence
-// (lead byte 0xF0 and up), whose code point lies above U+FFFF. Same
-// requirements and cost as count_code_points.
-std::size_t count_utf16_units(Text text, std::size_t from, std::size_t to) noexcept;
 
 // The number of UTF-8 bytes that the code points in units [from, to)
 // occupy: in UTF-16 1, 2 or 3 for a unit below 0x80, 0x800 or else, and 4
@@ -86,13 +66,12 @@ std::size_t count_utf16_units(Text text, std::size_t from, std::size_t to) noexc
 std::size_t count_utf8_bytes(Utf16Text text, std::size_t from, std::size_t to) noexcept;
 std::size_t count_utf8_bytes(Latin1Text text, std::size_t from, std::size_t to) noexcept;
 
-// The length of the whole Text in UTF-16 code units.
-std::size_t utf16len(Text text) noexcept;
-
 // Converts offsets of one text, handed over in non-decreasing order, into
 // indices in one unit. It only counts the units between the previous
 // offset and the new one, so converting any number of offsets reads each
-// unit of the text at most once. Borrows the text; owns nothing.
+// unit of the text at most once. Borrows the text; owns nothing. Held as
+// UTF-16 or Latin-1 only: a UTF-8 text is only ever searched for byte
+// offsets, which are its own.
 template <typename Encoding>
 class IndexCursor {
 public:
@@ -118,7 +97,6 @@ private:
     std::size_t last_index_ = 0;
 };
 
-extern template class IndexCursor<Utf8>;
 extern template class IndexCursor<Utf16>;
 extern template class IndexCursor<Latin1>;
 

@@ -8,7 +8,10 @@
 #include "text/byte_positions.h"
 #include "text/match_scanner.h"
 
+#include "fault/fault.h"
+
 #include <algorithm>
+#include <type_traits>
 
 namespace ostrel::text {
 
@@ -38,6 +41,29 @@ IndexList collect(Units<Encoding> string, Units<Encoding> substring, Convert con
     return list;
 }
 
+// The starts converted by an IndexCursor into unit, which is not the
+// encoding's own.
+template <typename Encoding>
+IndexList converted(Units<Encoding> string, Units<Encoding> substring, IndexUnit unit,
+                    Direction direction) {
+    const auto same = [](std::size_t start) { return start; };
+    IndexCursor<Encoding> cursor(string, unit);
+    if (direction == Direction::Forward) {
+        // Converting during the scan reads each unit of string at most once,
+        // however many matches there are.
+        return collect<Encoding, Direction::Forward>(
+            string, substring, [&cursor](std::size_t start) { return cursor.advance(start); });
+    }
+    // The reverse scan yields descending starts, which the cursor cannot
+    // take: the list is converted from its end (the lowest start) back to
+    // its front, each entry replaced by its index.
+    IndexList list = collect<Encoding, Direction::Reverse>(string, substring, same);
+    for (auto entry = list.rbegin(); entry != list.rend(); ++entry) {
+        *entry = cursor.advance(*entry);
+    }
+    return list;
+}
+
 }  // namespace
 
 template <typename Encoding>
@@ -58,21 +84,12 @@ IndexList match_indices(Units<Encoding> string, Units<Encoding> substring, Index
                    ? collect<Encoding, Direction::Forward>(string, substring, same)
                    : collect<Encoding, Direction::Reverse>(string, substring, same);
     }
-    IndexCursor<Encoding> cursor(string, unit);
-    if (direction == Direction::Forward) {
-        // Converting during the scan reads each unit of string at most once,
-        // however many matches there are.
-        return collect<Encoding, Direction::Forward>(
-            string, substring, [&cursor](std::size_t start) { return cursor.advance(start); });
+    if constexpr (std::is_same_v<Encoding, Utf8>) {
+        // Code points and UTF-16 units are counted in the other encodings.
+        raise_fault("a UTF-8 text was searched for other than byte offsets");
+    } else {
+        return converted<Encoding>(string, substring, unit, direction);
     }
-    // The reverse scan yields descending starts, which the cursor cannot
-    // take: the list is converted from its end (the lowest start) back to
-    // its front, each entry replaced by its index.
-    IndexList list = collect<Encoding, Direction::Reverse>(string, substring, same);
-    for (auto entry = list.rbegin(); entry != list.rend(); ++entry) {
-        *entry = cursor.advance(*entry);
-    }
-    return list;
 }
 
 template IndexList match_indices<Utf8>(Text, Text, IndexUnit, Direction);

@@ -17,7 +17,9 @@ using IndexList = std::vector<std::size_t>;
 // Ascending for Forward, descending for Reverse. Allocates nothing when
 // there is no match; the list starts with room for 4 entries and doubles.
 // Throws std::bad_alloc when memory runs out and ostrel::InternalFault if an
-// index conversion is refused (match starts never are).
+// index conversion is refused (match starts never are) or a UTF-8 text is
+// asked for other than byte offsets (its callers convert such strs to
+// UTF-16 or Latin-1 instead).
 // Cost: O(n + m) for the search plus O(n) for the whole index conversion.
 // Both texts are held in Encoding.
 template <typename Encoding>

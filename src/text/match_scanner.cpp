@@ -8,6 +8,7 @@
 
 #include "text/candidate_filter.h"
 #include "text/index_units.h"
+#include "text/kernels.h"
 #include "text/unit_reading.h"
 
 #include "platform/portable.h"
@@ -98,13 +99,13 @@ Factorisation factorise(UnitReading<Unit, Way> needle) noexcept {
 }
 
 // Called when a window the filter proposed did not match. After a warm-up,
-// the filter has to skip on average one vector's worth of positions per
-// false candidate; below that, the plain Two-Way steps with the unit mask
-// are cheaper.
+// the filter has to skip on average one 16-byte vector's worth of
+// positions per false candidate; below that, the plain Two-Way steps with
+// the unit mask are cheaper. The rule is the same at every vector width.
 template <typename Unit>
 void count_false_candidate(FilterState& filter) noexcept {
     constexpr std::size_t warm_up = 64;
-    constexpr std::size_t minimum_skip = candidate_detail::vector_bytes / sizeof(Unit);
+    constexpr std::size_t minimum_skip = filter_vector_bytes / sizeof(Unit);
     ++filter.false_candidates;
     if (filter.false_candidates >= warm_up &&
         filter.skipped < minimum_skip * filter.false_candidates) {
@@ -143,8 +144,8 @@ bool left_part_matches(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle
 // position once before the search moves past it.
 template <typename Unit, Direction Way>
 std::size_t two_way_find(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle,
-                         const Factorisation& plan, std::uint64_t unit_mask,
-                         FilterState& filter) noexcept {
+                         const Factorisation& plan, std::uint64_t unit_mask, FilterState& filter,
+                         FindCandidate<Unit, Way> find_candidate) noexcept {
     const std::size_t n = hay.size;
     const std::size_t m = needle.size;
     const std::size_t critical = plan.critical;
@@ -205,7 +206,8 @@ std::size_t two_way_find(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> need
 // A one-unit needle: the C library's byte search for bytes, the vector
 // filter (whose candidates are then matches) for wider units.
 template <typename Unit, Direction Way>
-std::size_t find_unit(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle) noexcept {
+std::size_t find_unit(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle,
+                      FindCandidate<Unit, Way> find_candidate) noexcept {
     if constexpr (sizeof(Unit) > 1) {
         return find_candidate(hay, needle, 0);
     } else if constexpr (Way == Direction::Forward) {
@@ -222,7 +224,10 @@ std::size_t find_unit(UnitReading<Unit, Way> hay, UnitReading<Unit, Way> needle)
 
 template <typename Encoding, Direction Way>
 MatchScanner<Encoding, Way>::MatchScanner(Units string, Units substring) noexcept
-    : string_(string), substring_(substring), back_(string.size()) {
+    : string_(string),
+      substring_(substring),
+      back_(string.size()),
+      find_candidate_(kernels().find_candidate<typename Encoding::Unit, Way>()) {
     // The empty and one-unit substrings need no Two-Way state.
     if (substring.size() < 2) {
         return;
@@ -247,7 +252,8 @@ std::optional<std::size_t> MatchScanner<Encoding, Way>::next_match() noexcept {
     const auto hay = reading<Way>(string_.substr(front_, back_ - front_));
     const auto needle = reading<Way>(substring_);
     const std::size_t at =
-        m == 1 ? find_unit(hay, needle) : two_way_find(hay, needle, plan_, unit_mask_, filter_);
+        m == 1 ? find_unit(hay, needle, find_candidate_)
+               : two_way_find(hay, needle, plan_, unit_mask_, filter_, find_candidate_);
     if (at == no_position) {
         finished_ = true;
         return std::nullopt;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "text/index_units.h"
+#include "text/kernels.h"
 #include "text/unit_reading.h"
 
 #include <cstddef>
@@ -71,6 +72,8 @@ private:
     std::uint64_t unit_mask_ = 0;
     Factorisation plan_ = {};
     FilterState filter_ = {};
+    // The candidate filter of the vector width in use, looked up once.
+    FindCandidate<typename Encoding::Unit, Way> find_candidate_;
 };
 
 extern template class MatchScanner<Utf8, Direction::Forward>;

@@ -1,4 +1,4 @@
-// Tests of code-point and UTF-16 counting and of IndexCursor, against a
+// Tests of the UTF-16 and Latin-1 counts and of IndexCursor, against a
 // decoder that shares nothing with the counting kernels.
 #include "text/index_units.h"
 
@@ -14,17 +14,13 @@
 namespace {
 
 using ostrel::text::count_code_points;
-using ostrel::text::count_utf16_units;
 using ostrel::text::count_utf8_bytes;
 using ostrel::text::IndexCursor;
 using ostrel::text::IndexUnit;
 using ostrel::text::Latin1;
 using ostrel::text::Latin1Text;
-using ostrel::text::Text;
 using ostrel::text::Utf16;
-using ostrel::text::utf16len;
 using ostrel::text::Utf16Text;
-using ostrel::text::Utf8;
 
 const std::string a_letter = "a";
 const std::string enye = "\xC3\xB1";          // U+00F1
@@ -50,106 +46,16 @@ std::string mixed_text(std::mt19937_64& random, std::size_t length) {
     return text;
 }
 
-std::size_t decoded_utf16_units(std::string_view bytes) {
-    std::size_t units = 0;
-    const auto decoded = text_oracles::decode_utf8(bytes).value();
-    for (const auto& point : decoded) {
-        units += point.value >= 0x10000 ? 2 : 1;
-    }
-    return units;
-}
-
-// Each offset is converted twice: a repeated offset must give the same
-// index, which also shows that the cursor counts only the bytes it passes.
-TEST(IndexCursor, ConvertsBoundariesOfMixedText) {
-    const std::string text = grin + enye + a_letter;
-    struct Row {
-        std::size_t offset, code_point, utf16;
-    };
-    const Row rows[] = {{0, 0, 0}, {4, 1, 2}, {6, 2, 3}, {7, 3, 4}};
-    IndexCursor<Utf8> points(text, IndexUnit::CodePoint);
-    IndexCursor<Utf8> units(text, IndexUnit::Utf16);
-    IndexCursor<Utf8> bytes(text, IndexUnit::Byte);
-    for (const Row& row : rows) {
-        for (int repeat = 0; repeat < 2; ++repeat) {
-            EXPECT_EQ(points.advance(row.offset), row.code_point) << "offset " << row.offset;
-            EXPECT_EQ(units.advance(row.offset), row.utf16) << "offset " << row.offset;
-            EXPECT_EQ(bytes.advance(row.offset), row.offset);
-        }
-    }
-    IndexCursor<Utf8> straight_to_end(text, IndexUnit::Utf16);
-    EXPECT_EQ(straight_to_end.advance(text.size()), 4u);
-}
-
 TEST(IndexCursor, RefusesDecreasingOutOfRangeAndInnerOffsets) {
-    const std::string text = grin + enye + a_letter;
+    const std::u16string units = text_oracles::to_utf16(grin + enye + a_letter);  // 4 units
     for (const IndexUnit unit : {IndexUnit::CodePoint, IndexUnit::Utf16, IndexUnit::Byte}) {
-        IndexCursor<Utf8> backwards(text, unit);
-        backwards.advance(6);
-        EXPECT_THROW(backwards.advance(4), ostrel::InternalFault);
-        IndexCursor<Utf8> past_end(text, unit);
-        EXPECT_THROW(past_end.advance(text.size() + 1), ostrel::InternalFault);
-        for (const std::size_t inner : {1, 2, 3, 5}) {
-            IndexCursor<Utf8> cursor(text, unit);
-            EXPECT_THROW(cursor.advance(inner), ostrel::InternalFault) << "offset " << inner;
-        }
-    }
-}
-
-TEST(Utf16Len, CountsSurrogatePairsTwice) {
-    struct Row {
-        std::string text;
-        std::size_t units;
-    };
-    const Row rows[] = {{"", 0},
-                        {a_letter, 1},
-                        {enye, 1},
-                        {euro, 1},
-                        {grin, 2},
-                        {a_letter + grin, 3},
-                        {a_letter + enye + euro + grin, 5},
-                        {nul + nul, 2}};
-    for (const Row& row : rows) {
-        EXPECT_EQ(utf16len(row.text), row.units) << "text of " << row.text.size() << " bytes";
-    }
-}
-
-// Lengths 0 to 64 straddle the switch from byte-wise to word-wise counting
-// and the word loop's tails; pads of 0 to 7 bytes move the range across
-// every alignment of the machine word.
-TEST(CountCodePoints, EveryLengthAtEveryAlignmentMatchesDecoder) {
-    const std::uint64_t seed = 20240601;
-    std::mt19937_64 random(seed);
-    for (std::size_t pad = 0; pad < 8; ++pad) {
-        for (std::size_t length = 0; length <= 64; ++length) {
-            const std::string range = mixed_text(random, length);
-            const std::string text = std::string(pad, 'p') + range + "tail";
-            const Text view(text);
-            const auto expected_points = text_oracles::decode_utf8(range).value().size();
-            EXPECT_EQ(count_code_points(view, pad, pad + length), expected_points)
-                << "seed " << seed << " pad " << pad << " length " << length;
-            EXPECT_EQ(count_utf16_units(view, pad, pad + length), decoded_utf16_units(range))
-                << "seed " << seed << " pad " << pad << " length " << length;
-        }
-    }
-}
-
-// Long uniform runs fill every byte lane of the word counters to its limit
-// before the periodic horizontal sum.
-TEST(CountCodePoints, LongUniformRunsMatchDecoder) {
-    for (const std::string& letter : {a_letter, nul, enye, euro, grin}) {
-        std::string run;
-        while (run.size() < 9000) {
-            run += letter;
-        }
-        for (const std::size_t pad : {0, 3}) {
-            const std::string text = std::string(pad, 'p') + run;
-            EXPECT_EQ(count_code_points(text, pad, text.size()),
-                      text_oracles::decode_utf8(run).value().size())
-                << letter.size() << "-byte letter";
-            EXPECT_EQ(count_utf16_units(text, pad, text.size()), decoded_utf16_units(run))
-                << letter.size() << "-byte letter";
-        }
+        IndexCursor<Utf16> backwards(units, unit);
+        backwards.advance(3);
+        EXPECT_THROW(backwards.advance(2), ostrel::InternalFault);
+        IndexCursor<Utf16> past_end(units, unit);
+        EXPECT_THROW(past_end.advance(units.size() + 1), ostrel::InternalFault);
+        IndexCursor<Utf16> cursor(units, unit);
+        EXPECT_THROW(cursor.advance(1), ostrel::InternalFault);
     }
 }
 

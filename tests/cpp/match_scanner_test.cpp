@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "text_oracles.h"
+#include "vector_widths.h"
 
 namespace {
 
@@ -95,31 +96,34 @@ TEST(MatchScanner, EverySmallCaseOverMultiByteLetters) {
 }
 
 // Long texts over tiny alphabets: candidates are dense, so the filter is
-// switched off part-way, and windows cross its sixteen-position blocks.
+// switched off part-way, and windows cross its blocks; at every width.
 TEST(MatchScanner, SeededLongTextsOverTinyAlphabets) {
-    const std::uint64_t seed = 1234567;
-    std::mt19937_64 random(seed);
-    const std::vector<std::vector<std::string>> alphabets = {
-        {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
-    for (int trial = 0; trial < 3000; ++trial) {
-        const auto& letters = alphabets[trial % alphabets.size()];
-        const std::size_t hay_letters = std::uniform_int_distribution<std::size_t>(0, 300)(random);
-        const std::size_t needle_letters =
-            std::uniform_int_distribution<std::size_t>(1, 40)(random);
-        const std::string hay = text_oracles::random_word(random, letters, hay_letters);
-        // Half the needles are cut from the text so that they do occur.
-        std::string needle = text_oracles::random_word(random, letters, needle_letters);
-        if (trial % 2 == 0 && hay.size() > needle.size()) {
-            needle = hay.substr(hay.size() / 3, needle.size());
-            if (!text_oracles::decode_utf8(needle)) {
-                continue;  // the cut split a code point
+    vector_widths::at_each_width([](const auto&) {
+        const std::uint64_t seed = 1234567;
+        std::mt19937_64 random(seed);
+        const std::vector<std::vector<std::string>> alphabets = {
+            {"a", "b"}, {"a", "b", "c"}, {"a", std::string(1, '\0'), enye, grin}};
+        for (int trial = 0; trial < 3000; ++trial) {
+            const auto& letters = alphabets[trial % alphabets.size()];
+            const std::size_t hay_letters =
+                std::uniform_int_distribution<std::size_t>(0, 300)(random);
+            const std::size_t needle_letters =
+                std::uniform_int_distribution<std::size_t>(1, 40)(random);
+            const std::string hay = text_oracles::random_word(random, letters, hay_letters);
+            // Half the needles are cut from the text so that they do occur.
+            std::string needle = text_oracles::random_word(random, letters, needle_letters);
+            if (trial % 2 == 0 && hay.size() > needle.size()) {
+                needle = hay.substr(hay.size() / 3, needle.size());
+                if (!text_oracles::decode_utf8(needle)) {
+                    continue;  // the cut split a code point
+                }
+            }
+            if (!agrees_with_naive(hay, needle)) {
+                ADD_FAILURE() << "seed " << seed << " trial " << trial;
+                return;
             }
         }
-        if (!agrees_with_naive(hay, needle)) {
-            ADD_FAILURE() << "seed " << seed << " trial " << trial;
-            return;
-        }
-    }
+    });
 }
 
 // Needles with a short period exercise the remembered prefix of Two-Way;
@@ -148,17 +152,20 @@ TEST(MatchScanner, PeriodicNeedlesInPeriodicTexts) {
 }
 
 // A rare needle over a long text goes through the vector blocks nearly all
-// the way; matches sit at every distance from the ends.
+// the way; matches sit at every distance from the ends, past the widest
+// width's four-block step.
 TEST(MatchScanner, RareNeedleAtEveryPositionNearTheEnds) {
-    const std::string needle = "needle" + enye + "x";
-    for (std::size_t at = 0; at < 40; ++at) {
-        std::string hay(200, 'x');
-        hay.replace(at, needle.size(), needle);
-        agrees_with_naive(hay, needle);
-        std::string mirrored(200, 'x');
-        mirrored.replace(mirrored.size() - needle.size() - at, needle.size(), needle);
-        agrees_with_naive(mirrored, needle);
-    }
+    vector_widths::at_each_width([](const auto&) {
+        const std::string needle = "needle" + enye + "x";
+        for (std::size_t at = 0; at < 300; ++at) {
+            std::string hay(600, 'x');
+            hay.replace(at, needle.size(), needle);
+            agrees_with_naive(hay, needle);
+            std::string mirrored(600, 'x');
+            mirrored.replace(mirrored.size() - needle.size() - at, needle.size(), needle);
+            agrees_with_naive(mirrored, needle);
+        }
+    });
 }
 
 }  // namespace
