@@ -53,7 +53,7 @@ std::size_t sum_byte_lanes(Word flags) noexcept {
     // Pairs of lanes are added first into 16-bit lanes (at most 510 each),
     // so the multiply that adds all lanes into the top one cannot overflow.
     const Word pairs = (flags & even_bytes) + ((flags >> 8) & even_bytes);
-    return static_cast<std::size_t>((pairs * low_pairs) >> (8 * word_bytes - 16));
+    return (pairs * low_pairs) >> (8 * word_bytes - 16);
 }
 
 // What a byte-wise count adds up: lead bytes (UTF-8 code points), lead
