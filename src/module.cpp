@@ -52,8 +52,8 @@ constexpr std::size_t function_count = std::size(function_table);
 // they are static and never freed.
 PyMethodDef method_records[function_count];
 
-constexpr const char module_name[] = "ostrel_lib";
-constexpr const char module_doc[] = "Random crap I like to use.";
+constexpr const char module_name_text[] = "ostrel_lib";
+constexpr const char module_doc_text[] = "Random crap I like to use.";
 
 std::atomic<bool> module_initialized{false};
 
@@ -144,7 +144,15 @@ namespace {
 
 // The interpreter writes into the head while importing.
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, module_name, module_doc, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    module_name_text,
+    module_doc_text,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 // Once per process: a second module (a re-import, another interpreter) is
@@ -196,8 +204,8 @@ int exec_module(PyObject* module) noexcept {
 PyABIInfo_VAR(abi_info);
 
 PySlot module_slots[] = {
-    {Py_mod_name, PySlot_STATIC, {0}, {const_cast<char*>(module_name)}},
-    {Py_mod_doc, PySlot_STATIC, {0}, {const_cast<char*>(module_doc)}},
+    {Py_mod_name, PySlot_STATIC, {0}, {const_cast<char*>(module_name_text)}},
+    {Py_mod_doc, PySlot_STATIC, {0}, {const_cast<char*>(module_doc_text)}},
     {Py_mod_abi, PySlot_STATIC, {0}, {&abi_info}},
     // Every piece of shared state is atomic or per thread, and ChunksIter
     // refuses a second user through an atomic flag: no GIL needed.

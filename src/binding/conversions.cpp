@@ -14,7 +14,7 @@ namespace ostrel {
 
 namespace {
 
-using NoArgsFunction = PyObject* (*)(PyObject*, PyObject*);
+using NoArgsFunction = PyCFunction;  // (self, unused) -> result
 
 // The C function behind str.isascii, taken once from a bound method of a
 // plain str: it reads the str's own storage, so it answers for any str or
@@ -29,9 +29,7 @@ void find_isascii() {
     ObjectRef empty = checked(PyUnicode_FromStringAndSize(nullptr, 0));
     ObjectRef bound = checked(PyObject_GetAttrString(empty.get(), "isascii"));
     if (PyCFunction_Check(bound.get()) && PyCFunction_GetFlags(bound.get()) == METH_NOARGS) {
-        isascii_function.store(
-            reinterpret_cast<NoArgsFunction>(PyCFunction_GetFunction(bound.get())),
-            std::memory_order_release);
+        isascii_function.store(PyCFunction_GetFunction(bound.get()), std::memory_order_release);
         return;
     }
     isascii_method.get([] {
