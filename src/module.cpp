@@ -56,18 +56,8 @@ constexpr std::size_t function_count = std::size(function_table);
 // they are static and never freed.
 PyMethodDef method_records[function_count];
 
-// The interpreter writes into the head while importing.
-PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT,
-    "ostrel_lib",
-    "Random crap I like to use.",
-    0,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-};
+constexpr const char module_name_text[] = "ostrel_lib";
+constexpr const char module_doc_text[] = "Random crap I like to use.";
 
 std::atomic<bool> module_initialized{false};
 
@@ -176,6 +166,30 @@ Status choose_vector_width(platform::VectorWidth& width) {
     return std::nullopt;
 }
 
+}  // namespace
+
+}  // namespace ostrel
+
+#ifndef Py_TARGET_ABI3T
+
+namespace ostrel {
+namespace {
+
+// The interpreter writes into the head while importing.
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    module_name_text,
+    module_doc_text,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// Once per process: a second module (a re-import, another interpreter) is
+// refused.
 Result<ObjectRef> make_module() {
     ObjectRef module = ObjectRef::steal(PyModule_Create2(&module_def, PYTHON_ABI_VERSION));
     if (!module) return fetch_error();
@@ -189,9 +203,62 @@ Result<ObjectRef> make_module() {
 }
 
 }  // namespace
-
 }  // namespace ostrel
 
 PyMODINIT_FUNC PyInit_ostrel_lib(void) {
     return ostrel::run_frame([]() { return ostrel::make_module(); });
 }
+
+#else
+
+// abi3t: the interpreter calls the create slot, then the exec slot; the
+// names and the ABI are static data it only points at. Create refuses a
+// second module, as the other build's init does, and makes a bare one;
+// exec registers every name. The functions are made there too, not listed
+// in a Py_mod_methods slot, which would put them into the namespace ahead
+// of __all__.
+namespace ostrel {
+namespace {
+
+PyObject* create_module(PyObject* spec, PyModuleDef* /*no definition*/) noexcept {
+    return run_frame([spec]() -> Result<ObjectRef> {
+        platform::VectorWidth width{};
+        if (Status failure = choose_vector_width(width)) return std::move(*failure);
+        if (module_initialized.exchange(true, std::memory_order_seq_cst))
+            return PyErr::lazy(ErrorKind::ImportError, compat::initialized_once);
+        text::use_width(width);
+        ObjectRef name = ObjectRef::steal(PyObject_GetAttrString(spec, "name"));
+        if (!name) return fetch_error();
+        ObjectRef module = ObjectRef::steal(PyModule_NewObject(name.get()));
+        if (!module) return fetch_error();
+        return module;
+    });
+}
+
+int exec_module(PyObject* module) noexcept {
+    run_frame([module]() { return populate_module(module); });
+    return PyErr_Occurred() != nullptr ? -1 : 0;
+}
+
+PyABIInfo_VAR(abi_info);
+
+PySlot module_slots[] = {
+    {Py_mod_name, PySlot_STATIC, {0}, {const_cast<char*>(module_name_text)}},
+    {Py_mod_doc, PySlot_STATIC, {0}, {const_cast<char*>(module_doc_text)}},
+    {Py_mod_abi, PySlot_STATIC, {0}, {&abi_info}},
+    // Every piece of shared state is atomic or per thread, and ChunksIter
+    // refuses a second user through an atomic flag: no GIL needed.
+    {Py_mod_gil, PySlot_INTPTR, {0}, {Py_MOD_GIL_NOT_USED}},
+    {Py_mod_create, 0, {0}, {.sl_func = reinterpret_cast<_Py_funcptr_t>(&create_module)}},
+    {Py_mod_exec, 0, {0}, {.sl_func = reinterpret_cast<_Py_funcptr_t>(&exec_module)}},
+    {0, 0, {0}, {nullptr}},
+};
+
+}  // namespace
+}  // namespace ostrel
+
+PyMODEXPORT_FUNC PyModExport_ostrel_lib(void) {
+    return ostrel::module_slots;
+}
+
+#endif

@@ -358,12 +358,18 @@ DROPPED_MID_STEP = textwrap.dedent(
     # The slot called with the bare address, so the call itself holds no reference.
     iternext = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.c_void_p)(get_slot(ChunksIter, 63))
 
+    def step_again(outer):
+        try:
+            next(outer)
+        except RuntimeError:  # the instance refuses the nested step
+            pass
+
     for make in (ByName, through_slot):
-        # chain steps its current iterator through a borrowed reference;
-        # __setstate__ drops that one and the list that held the other.
-        reset = lambda: chain.__setstate__((iter(()),))
-        chain = itertools.chain.from_iterable([ChunksIter(make(lambda: reset()), 3)])
-        print(next(chain), end=" ")
+        # islice steps its iterator through a borrowed reference and lets go
+        # of it as soon as a step fails: here the nested one, so the outer
+        # step runs on with no reference left but its own.
+        outer = itertools.islice(ChunksIter(make(lambda: step_again(outer)), 3), None)
+        print(next(outer), end=" ")
         # A list holds the only reference and the inner iterator clears it.
         holder = [ChunksIter(make(lambda: holder.clear()), 3)]
         print(iternext(id(holder[0])), holder)

@@ -4,7 +4,9 @@
 #include "binding/conversions.h"
 
 #include "binding/call_scope.h"
+#include "binding/object_cell.h"
 
+#include <atomic>
 #include <climits>
 #include <limits>
 
@@ -12,37 +14,43 @@ namespace ostrel {
 
 namespace {
 
-using NoArgsFunction = PyObject* (*)(PyObject*, PyObject*);
+using NoArgsFunction = PyCFunction;  // (self, unused) -> result
 
 // The C function behind str.isascii, taken once from a bound method of a
 // plain str: it reads the str's own storage, so it answers for any str or
 // subclass with no Python-level call, and no override can change it. Should
 // the method not be a plain no-argument C function, str.isascii itself is
-// called instead (`isascii_method`). Filled on first need under the
-// interpreter lock, never released.
-NoArgsFunction isascii_function = nullptr;
-PyObject* isascii_method = nullptr;
+// called instead (`isascii_method`). Filled on first need, never released;
+// threads that race to fill them find the same answer.
+constinit std::atomic<NoArgsFunction> isascii_function{nullptr};
+constinit ObjectCell isascii_method;
 
 void find_isascii() {
     ObjectRef empty = checked(PyUnicode_FromStringAndSize(nullptr, 0));
     ObjectRef bound = checked(PyObject_GetAttrString(empty.get(), "isascii"));
     if (PyCFunction_Check(bound.get()) && PyCFunction_GetFlags(bound.get()) == METH_NOARGS) {
-        isascii_function = reinterpret_cast<NoArgsFunction>(PyCFunction_GetFunction(bound.get()));
+        isascii_function.store(PyCFunction_GetFunction(bound.get()), std::memory_order_release);
         return;
     }
-    isascii_method =
-        checked(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii"))
-            .release();
+    isascii_method.get([] {
+        return checked(
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii"));
+    });
 }
 
 }  // namespace
 
 bool is_ascii(PyObject* text) {
-    if (isascii_function == nullptr && isascii_method == nullptr) [[unlikely]]
+    NoArgsFunction function = isascii_function.load(std::memory_order_acquire);
+    PyObject* method = isascii_method.peek();
+    if (function == nullptr && method == nullptr) [[unlikely]] {
         find_isascii();
-    ObjectRef answer = ObjectRef::steal(
-        isascii_function != nullptr ? isascii_function(text, nullptr)
-                                    : PyObject_CallFunctionObjArgs(isascii_method, text, nullptr));
+        function = isascii_function.load(std::memory_order_acquire);
+        method = isascii_method.peek();
+    }
+    ObjectRef answer =
+        ObjectRef::steal(function != nullptr ? function(text, nullptr)
+                                             : PyObject_CallFunctionObjArgs(method, text, nullptr));
     if (!answer) [[unlikely]] {
         (void)take_error();
         return false;
@@ -110,6 +118,46 @@ Result<std::optional<std::string_view>> latin1_of(PyObject* object) {
     return std::optional<std::string_view>();
 }
 
+std::size_t size_of(PyObject* sizeof_method, PyObject* str) {
+    ObjectRef size = ObjectRef::steal(PyObject_CallFunctionObjArgs(sizeof_method, str, nullptr));
+    std::size_t value = size ? PyLong_AsSize_t(size.get()) : static_cast<std::size_t>(-1);
+    if (value == static_cast<std::size_t>(-1)) [[unlikely]] {
+        (void)take_error();
+        return 0;
+    }
+    return value;
+}
+
+// str.__sizeof__, and the header size it shows: `unmeasured` until one
+// thread has measured it (threads that measure at once find the same), 0
+// when the layout is not the one storage_width reads or the measure failed.
+constexpr std::size_t unmeasured = ~std::size_t{0};
+constinit std::atomic<std::size_t> str_header{unmeasured};
+constinit ObjectCell str_sizeof;
+
+std::size_t measure_str_header() {
+    PyObject* sizeof_method = str_sizeof.peek();
+    if (sizeof_method == nullptr) {
+        ObjectRef found = ObjectRef::steal(
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "__sizeof__"));
+        if (!found) {
+            (void)take_error();
+            return 0;
+        }
+        sizeof_method = str_sizeof.get([&found] { return std::move(found); });
+    }
+    ObjectRef narrow = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC3\xA9\xC3\xA9", 4));
+    ObjectRef wide = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC4\x80\xC4\x80", 4));
+    if (!narrow || !wide) {
+        (void)take_error();
+        return 0;
+    }
+    const std::size_t narrow_size = size_of(sizeof_method, narrow.get());
+    if (narrow_size > 3 && size_of(sizeof_method, wide.get()) == narrow_size + 3)
+        return narrow_size - 3;
+    return 0;
+}
+
 // The bytes per character in which a long exact str is stored (1, 2 or 4),
 // or 0 when that is not known. The interpreter copies a str of width 1 as
 // it lies into Latin-1 and one of width 2 into UTF-16. The limited API does
@@ -122,38 +170,13 @@ Result<std::optional<std::string_view>> latin1_of(PyObject* object) {
 std::size_t storage_width(PyObject* object, std::size_t length) {
     constexpr std::size_t long_enough = 512;  // below this the probe is not worth a call
     if (length < long_enough || !PyUnicode_CheckExact(object)) return 0;
-    static PyObject* sizeof_method = nullptr;
-    static std::size_t header = 0;  // 0: not measured, or not this layout
-    static bool measured = false;
-    const auto size_of = [](PyObject* str) -> std::size_t {
-        ObjectRef size =
-            ObjectRef::steal(PyObject_CallFunctionObjArgs(sizeof_method, str, nullptr));
-        std::size_t value = size ? PyLong_AsSize_t(size.get()) : static_cast<std::size_t>(-1);
-        if (value == static_cast<std::size_t>(-1)) [[unlikely]] {
-            (void)take_error();
-            return 0;
-        }
-        return value;
-    };
-    if (!measured) {
-        measured = true;
-        sizeof_method =
-            PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "__sizeof__");
-        if (sizeof_method == nullptr) {
-            (void)take_error();
-            return 0;
-        }
-        ObjectRef narrow = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC3\xA9\xC3\xA9", 4));
-        ObjectRef wide = ObjectRef::steal(PyUnicode_FromStringAndSize("\xC4\x80\xC4\x80", 4));
-        if (!narrow || !wide) {
-            (void)take_error();
-            return 0;
-        }
-        const std::size_t narrow_size = size_of(narrow.get());
-        if (narrow_size > 3 && size_of(wide.get()) == narrow_size + 3) header = narrow_size - 3;
+    std::size_t header = str_header.load(std::memory_order_acquire);
+    if (header == unmeasured) [[unlikely]] {
+        header = measure_str_header();
+        str_header.store(header, std::memory_order_release);
     }
     if (header == 0) return 0;
-    const std::size_t size = size_of(object);
+    const std::size_t size = size_of(str_sizeof.peek(), object);
     for (const std::size_t width : {1, 2, 4}) {
         if (size == header + width * (length + 1)) return width;
     }

@@ -1,24 +1,23 @@
 // The cells of the interned attribute names.
 #include "binding/interned.h"
 
+#include "binding/object_cell.h"
 #include "binding/py_err.h"
 
 namespace ostrel {
 
 namespace {
 
-PyObject* interned(PyObject*& cell, const char* name) {
-    if (cell == nullptr) [[unlikely]]
-        cell = checked(PyUnicode_InternFromString(name)).release();
-    return cell;
+PyObject* interned(ObjectCell& cell, const char* name) {
+    return cell.get([name] { return checked(PyUnicode_InternFromString(name)); });
 }
 
-PyObject* all_cell = nullptr;
-PyObject* name_cell = nullptr;
-PyObject* qualname_cell = nullptr;
-PyObject* dict_cell = nullptr;
-PyObject* iter_cell = nullptr;
-PyObject* next_cell = nullptr;
+constinit ObjectCell all_cell;
+constinit ObjectCell name_cell;
+constinit ObjectCell qualname_cell;
+constinit ObjectCell dict_cell;
+constinit ObjectCell iter_cell;
+constinit ObjectCell next_cell;
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // The attribute names the module looks up: interned str objects, each made
-// once per process on first need (under the interpreter lock) and never
+// once per process on first need (see object_cell.h) and never
 // released, so that hot paths make no new string for a name. A failure to
 // make one is an internal fault.
 #pragma once

@@ -188,14 +188,14 @@ Status gather_through_slot(ChunksObject& self, PyObject* inner, ChunkList& items
     return std::nullopt;
 }
 
-Result<ObjectRef> step(ChunksObject& self) {
+Result<ObjectRef> step(PyObject* instance, ChunksObject& self) {
     // The interpreter steps an iterator through a borrowed reference, and
-    // the inner iterator's Python code may drop every other one (a chain
-    // that moves on, a list that is cleared). Our own keeps the instance
+    // the inner iterator's Python code may drop every other one (an islice
+    // that lets go, a list that is cleared). Our own keeps the instance
     // alive to the end of the step; it goes last, after the access is
     // given back, so a deallocation it triggers sees a free instance.
-    ObjectRef keep_alive = ObjectRef::borrow(reinterpret_cast<PyObject*>(&self));
-    ExclusiveAccess access(self);
+    ObjectRef keep_alive = ObjectRef::borrow(instance);
+    ExclusiveAccess access(self.borrow_flag);
     if (!access.held()) [[unlikely]]
         return PyErr::lazy(ErrorKind::RuntimeError, "Already borrowed");
     if (self.exhausted) return PyErr::stop_iteration();
@@ -222,7 +222,7 @@ PyObject* chunks_next(PyObject* self) noexcept {
         Result<ChunksObject*> object = receiver(self);
         if (!object.ok()) [[unlikely]]
             return object.into_error();
-        return step(*object.value());
+        return step(self, *object.value());
     });
 }
 

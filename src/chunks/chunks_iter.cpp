@@ -10,6 +10,7 @@
 #include "binding/bind_arguments.h"
 #include "binding/conversions.h"
 #include "binding/frame.h"
+#include "binding/object_cell.h"
 #include "chunks/chunks_object.h"
 #include "fault/fault.h"
 
@@ -56,13 +57,13 @@ Result<ObjectRef> construct(PyTypeObject* type, PyObject* args, PyObject* kwargs
     ObjectRef self = ObjectRef::steal(allocate(type));
     if (!self) [[unlikely]]
         return fetch_error();  // `inner` is released after the error is taken
-    auto* object = reinterpret_cast<ChunksObject*>(self.get());
-    object->chunk_size = chunk_size.value();
-    object->inner = inner.value().release();
-    object->exhausted = false;
-    object->borrow_flag = 0;
-    object->fast_next = static_next_slot(object->inner);
-    object->full_chunk_seen = false;
+    ChunksObject& object = fields_of(self.get());
+    object.chunk_size = chunk_size.value();
+    object.inner = inner.value().release();
+    object.exhausted = false;
+    object.borrow_flag = 0;  // no other thread can see the instance yet
+    object.fast_next = static_next_slot(object.inner);
+    object.full_chunk_seen = false;
     return self;
 }
 
@@ -77,7 +78,7 @@ PyObject* chunks_iter(PyObject* self) noexcept {
         Result<ChunksObject*> object = receiver(self);
         if (!object.ok()) [[unlikely]]
             return object.into_error();
-        SharedAccess access(*object.value());
+        SharedAccess access(object.value()->borrow_flag);
         if (!access.held()) [[unlikely]]
             return PyErr::lazy(ErrorKind::RuntimeError, "Already mutably borrowed");
         return ObjectRef::borrow(self);
@@ -86,10 +87,10 @@ PyObject* chunks_iter(PyObject* self) noexcept {
 
 void chunks_dealloc(PyObject* self) noexcept {
     run_frame([&]() -> Status {
-        auto* object = reinterpret_cast<ChunksObject*>(self);
+        ChunksObject& object = fields_of(self);
         PyTypeObject* type = Py_TYPE(self);
         // Cleared first: releasing it can run Python code.
-        Py_XDECREF(std::exchange(object->inner, nullptr));
+        Py_XDECREF(std::exchange(object.inner, nullptr));
         auto free_instance = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
         free_instance(self);
         // Instances of a heap type keep their type alive; this was ours.
@@ -100,11 +101,9 @@ void chunks_dealloc(PyObject* self) noexcept {
 
 }  // namespace chunks
 
-PyObject* chunks_iter_type() {
-    static PyObject* cell = nullptr;  // made once, kept for the process
-    if (cell != nullptr) [[likely]]
-        return cell;
+namespace {
 
+ObjectRef new_chunks_iter_type() {
     static const char doc[] =
         "An Iterator which takes an interator and outputs its output in groups the size of a "
         "given chunk size";
@@ -122,19 +121,23 @@ PyObject* chunks_iter_type() {
     // DEFAULT alone: final, outside the cycle collector, no __dict__ and
     // no weak references.
     static PyType_Spec definition = {
-        "builtins.ChunksIter",
-        static_cast<int>(sizeof(chunks::ChunksObject)),
-        0,
-        Py_TPFLAGS_DEFAULT,
-        slots,
+        "builtins.ChunksIter", chunks::instance_basicsize, 0, Py_TPFLAGS_DEFAULT, slots,
     };
     PyObject* type = PyType_FromSpec(&definition);
     if (type == nullptr) [[unlikely]] {
         PyErr_Print();
         raise_fault("An error occurred while initializing class ChunksIter");
     }
-    cell = type;
-    return cell;
+    return ObjectRef::steal(type);
+}
+
+// Made once, kept for the process.
+constinit ObjectCell chunks_iter_type_cell;
+
+}  // namespace
+
+PyObject* chunks_iter_type() {
+    return chunks_iter_type_cell.get(new_chunks_iter_type);
 }
 
 }  // namespace ostrel

@@ -4,6 +4,7 @@
 #include "chunks/chunks_object.h"
 
 #include "binding/interned.h"
+#include "binding/object_cell.h"
 #include "chunks/chunks_iter.h"
 
 namespace ostrel::chunks {
@@ -12,11 +13,10 @@ namespace {
 
 // Made once and kept, like the interned names: a step over a large
 // chunk_size then piles up no per-item temporaries in the call's scope.
+constinit ObjectCell empty_tuple_cell;
+
 PyObject* empty_tuple() {
-    static PyObject* cell = nullptr;
-    if (cell == nullptr) [[unlikely]]
-        cell = checked(PyTuple_New(0)).release();
-    return cell;
+    return empty_tuple_cell.get([] { return checked(PyTuple_New(0)); });
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ Result<ChunksObject*> receiver(PyObject* self) {
     PyTypeObject* actual = Py_TYPE(self);
     if (actual != expected && !PyType_IsSubtype(actual, expected)) [[unlikely]]
         return conversion_error(self, "ChunksIter");
-    return reinterpret_cast<ChunksObject*>(self);
+    return &fields_of(self);
 }
 
 Result<ObjectRef> call_by_name(PyObject* object, PyObject* name) {

@@ -1,22 +1,25 @@
-// The ChunksIter instance: its memory layout, the access guard that keeps a
-// running __next__ from being re-entered, the receiver check shared by the
-// iteration slots, and method calls by name on the wrapped iterator.
+// The ChunksIter instance: its memory layout, the receiver check shared by
+// the iteration slots, and method calls by name on the wrapped iterator.
 #pragma once
 
 #include "binding/interned.h"
 #include "binding/result.h"
+#include "chunks/access_flag.h"
+#include "chunks/chunks_iter.h"
 
+#include <atomic>
 #include <cstddef>
 
 namespace ostrel::chunks {
 
+// The instance's own fields, after the object header.
 struct ChunksObject {
-    PyObject ob_base;
     std::size_t chunk_size;  // at least 1, fixed at construction
     PyObject* inner;         // owned; never null while the instance lives
     bool exhausted;          // set once inner signalled its end; never cleared
     // 0 free, all bits set while a __next__ runs, otherwise a reader count.
-    std::size_t borrow_flag;
+    // Only ever changed through the guards of access_flag.h.
+    alignas(std::atomic_ref<std::size_t>::required_alignment) std::size_t borrow_flag;
     // The inner iterator's own next slot, when taking items through it is
     // indistinguishable from calling "__next__" by name (see
     // static_next_slot); null otherwise. Fixed at construction.
@@ -27,51 +30,32 @@ struct ChunksObject {
     bool full_chunk_seen;
 };
 
-inline constexpr std::size_t exclusive_flag = ~std::size_t{0};
+// Where the fields lie in an instance, and the basicsize the type asks for.
+// Under the stable ABI of 3.10 they follow an object header declared here.
+// Under abi3t the header is opaque: the type asks for room after its base's
+// instance (a negative basicsize, 3.12 on) and the interpreter says where
+// that room is.
+#ifdef Py_TARGET_ABI3T
+inline constexpr int instance_basicsize = -static_cast<int>(sizeof(ChunksObject));
 
-// The instance, or the TypeError for a receiver of another type.
+inline ChunksObject& fields_of(PyObject* self) noexcept {
+    return *static_cast<ChunksObject*>(
+        PyObject_GetTypeData(self, reinterpret_cast<PyTypeObject*>(chunks_iter_type())));
+}
+#else
+struct ChunksInstance {
+    PyObject header;
+    ChunksObject fields;
+};
+inline constexpr int instance_basicsize = static_cast<int>(sizeof(ChunksInstance));
+
+inline ChunksObject& fields_of(PyObject* self) noexcept {
+    return reinterpret_cast<ChunksInstance*>(self)->fields;
+}
+#endif
+
+// The instance's fields, or the TypeError for a receiver of another type.
 Result<ChunksObject*> receiver(PyObject* self);
-
-// Shared access for the lifetime of the guard; refused (held() false, the
-// flag untouched) while a __next__ holds the instance.
-class SharedAccess {
-public:
-    explicit SharedAccess(ChunksObject& object) noexcept
-        : object_(object.borrow_flag != exclusive_flag ? &object : nullptr) {
-        if (object_ != nullptr) ++object_->borrow_flag;
-    }
-    ~SharedAccess() {
-        if (object_ != nullptr) --object_->borrow_flag;
-    }
-    SharedAccess(const SharedAccess&) = delete;
-    SharedAccess& operator=(const SharedAccess&) = delete;
-
-    bool held() const noexcept { return object_ != nullptr; }
-
-private:
-    ChunksObject* object_;
-};
-
-// Exclusive access for the lifetime of the guard, so that every way out of
-// __next__ (a returned error, an internal fault, exhausted memory) frees
-// the instance again; refused unless the instance is free.
-class ExclusiveAccess {
-public:
-    explicit ExclusiveAccess(ChunksObject& object) noexcept
-        : object_(object.borrow_flag == 0 ? &object : nullptr) {
-        if (object_ != nullptr) object_->borrow_flag = exclusive_flag;
-    }
-    ~ExclusiveAccess() {
-        if (object_ != nullptr) object_->borrow_flag = 0;
-    }
-    ExclusiveAccess(const ExclusiveAccess&) = delete;
-    ExclusiveAccess& operator=(const ExclusiveAccess&) = delete;
-
-    bool held() const noexcept { return object_ != nullptr; }
-
-private:
-    ChunksObject* object_;
-};
 
 // object.<name>() with no arguments: the attribute is looked up afresh on
 // every call (instance attributes and __getattr__ hooks count) and the

@@ -4,21 +4,22 @@
 
 #include "fault/compat_text.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace ostrel {
 
 namespace {
 
-// Written under the interpreter lock, like everything else of the module.
-bool hint_written = false;
+// Atomic: faults can be raised on several threads at once, with no
+// interpreter lock to order them on a free-threaded build.
+std::atomic<bool> hint_written{false};
 
 }  // namespace
 
 void raise_fault(std::string message, const char* file, unsigned line, unsigned column) {
     std::fprintf(stderr, compat::panic_report_format, message.c_str(), file, line, column);
-    if (!hint_written) {
-        hint_written = true;
+    if (!hint_written.exchange(true, std::memory_order_relaxed)) {
         std::fputs(
             "note: ostrel_lib records no backtrace; run the process under gdb with "
             "'catch throw' to see where the fault was raised\n",
