@@ -9,7 +9,7 @@ and the counting kernels' blocks."""
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-from test_match_properties import check_against_model
+from test_match_properties import check_against_model, examples
 
 import ostrel_lib
 
@@ -41,7 +41,7 @@ def string_and_needle(draw):
     return string, needle
 
 
-@settings(max_examples=300, derandomize=True, database=None, deadline=None,
+@settings(max_examples=examples(300), derandomize=True, database=None, deadline=None,
           suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
 @given(string_and_needle())
 def test_every_form_agrees_with_the_model(case):

@@ -11,6 +11,12 @@ import ostrel_lib
 ALPHABET = ["a", "b", "\x00", "\u00f1", "\u20ac", "\U0001F600"]
 
 
+def examples(full):
+    """A property's example count: full under Hypothesis's default profile (100
+    examples), scaled by the loaded profile's own count (conftest.py)."""
+    return max(1, full * settings.default.max_examples // 100)
+
+
 def forward_model(string, substring):
     if not substring:
         return list(range(len(string) + 1))
@@ -103,7 +109,7 @@ def periodic_haystack_and_needle(draw):
 
 
 COMMON = settings(
-    max_examples=400, derandomize=True, database=None, deadline=None,
+    max_examples=examples(400), derandomize=True, database=None, deadline=None,
     suppress_health_check=[HealthCheck.too_slow],
 )
 
@@ -120,7 +126,7 @@ def test_matches_agree_with_the_model_on_periodic_text(case):
     check_against_model(*case)
 
 
-@settings(max_examples=60, derandomize=True, database=None, deadline=None)
+@settings(max_examples=examples(60), derandomize=True, database=None, deadline=None)
 @given(st.integers(0, 70), st.integers(1, 70), st.sampled_from(ALPHABET), st.sampled_from(ALPHABET))
 def test_runs_of_one_character_with_a_different_last(prefix, length, fill, last):
     # Needles longer than the 64-bit byte mask and windows that differ only at the end.

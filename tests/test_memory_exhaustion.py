@@ -14,10 +14,13 @@ from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
-pytestmark = pytest.mark.skipif(
-    os.environ.get("OSTREL_SANITIZED") == "1",
-    reason="the sanitizer runtime reserves address space, so the limits mean something else",
-)
+pytestmark = [
+    pytest.mark.skipif(
+        os.environ.get("OSTREL_SANITIZED") == "1",
+        reason="the sanitizer runtime reserves address space, so the limits mean something else",
+    ),
+    pytest.mark.usefixtures("address_space_limit"),
+]
 
 MB = 2**20
 # Headroom over the process's size when the limit is set. The big cases need
