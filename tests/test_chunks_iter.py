@@ -384,11 +384,10 @@ def test_instance_dropped_during_its_own_step_finishes_the_step(run_python):
     assert (run.returncode, run.stdout) == (0, "[1, 2, 3] [1, 2, 3] []\n" * 2), run.stderr
 
 
-@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="RLIMIT_AS and /proc are Linux's")
 @pytest.mark.skipif(
     os.environ.get("OSTREL_SANITIZED") == "1", reason="sanitizers reserve the address space"
 )
-def test_exhausted_memory_raises_memory_error(run_python):
+def test_exhausted_memory_raises_memory_error(address_space_limit, run_python):
     child = textwrap.dedent(
         """
         import itertools, os, resource, sys

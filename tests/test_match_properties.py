@@ -13,10 +13,14 @@ import ostrel_lib
 ALPHABET = ["a", "b", "\x00", "\u00f1", "\u20ac", "\U0001F600"]
 
 
-def examples(budget):
-    """A test's example budget, capped by OSTREL_TEST_EXAMPLES when that is set
-    (the mutation check runs the suite many times on a smaller budget)."""
-    return min(budget, int(os.environ.get("OSTREL_TEST_EXAMPLES", budget)))
+def examples(full):
+    """A property's example count: full under Hypothesis's default profile (100
+    examples), scaled by the loaded profile's own count (conftest.py), and
+    capped by OSTREL_TEST_EXAMPLES when that is set (the mutation check runs
+    the suite many times on a smaller budget)."""
+    scaled = max(1, full * settings.default.max_examples // 100)
+    cap = os.environ.get("OSTREL_TEST_EXAMPLES")
+    return min(scaled, int(cap)) if cap else scaled
 
 
 def forward_model(string, substring):
