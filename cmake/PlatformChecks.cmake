@@ -68,11 +68,13 @@ int main(int argc, char**) {
 
 if(OSTREL_HAVE_VECTOR_EXTENSIONS)
   ostrel_check(OSTREL_HAVE_SSE2_MOVEMASK [=[
+#include <bit>
 typedef char Chars __attribute__((vector_size(16)));
+typedef unsigned char Bytes __attribute__((vector_size(16)));
 int main(int argc, char**) {
-    Chars a = {};
-    a[0] = static_cast<char>(argc);
-    return __builtin_ia32_pmovmskb128(a == a);
+    Bytes a = {}, b = {};
+    a[0] = static_cast<unsigned char>(argc);
+    return __builtin_ia32_pmovmskb128(std::bit_cast<Chars>(a == b));
 }
 ]=])
 else()
