@@ -13,18 +13,27 @@
 
 // The caller's location as default arguments. The builtins (rather than
 // std::source_location) keep the header usable by every compiler we build
-// the fuzzers with; where they are missing, or the portable build forces
-// plain C++, std::source_location gives the same location, and a toolchain
-// with neither reports the location as unknown.
+// the fuzzers with; where they are missing (CMake passes
+// OSTREL_HAVE_CALLER_BUILTINS=0), or the portable build forces plain C++,
+// std::source_location gives the same location, and a toolchain with
+// neither reports the location as unknown.
+#ifndef OSTREL_HAVE_CALLER_BUILTINS
 #if !defined(OSTREL_PORTABLE) && defined(__has_builtin)
 #if __has_builtin(__builtin_FILE) && __has_builtin(__builtin_LINE)
+#define OSTREL_HAVE_CALLER_BUILTINS 1
+#endif
+#endif
+#endif
+#if defined(OSTREL_HAVE_CALLER_BUILTINS) && OSTREL_HAVE_CALLER_BUILTINS
 #define OSTREL_CALLER_FILE __builtin_FILE()
 #define OSTREL_CALLER_LINE __builtin_LINE()
+#if defined(__has_builtin)
 #if __has_builtin(__builtin_COLUMN)
 #define OSTREL_CALLER_COLUMN __builtin_COLUMN()
-#else
-#define OSTREL_CALLER_COLUMN 0
 #endif
+#endif
+#ifndef OSTREL_CALLER_COLUMN
+#define OSTREL_CALLER_COLUMN 0
 #endif
 #endif
 #ifndef OSTREL_CALLER_FILE

@@ -1,8 +1,9 @@
 // The few pieces of the build that are GNU extensions, each chosen here
-// against a plain C++ fallback. Detection picks the extension where the
-// toolchain has it; defining OSTREL_PORTABLE (the CMake option of that
-// name) forces every fallback, so that they are built and tested on the
-// machines we have. The linker's version script, the fourth such piece, is
+// against a plain C++ fallback. CMake tries each piece on the compiler in
+// use and passes its answer as OSTREL_HAVE_* (cmake/PlatformChecks.cmake);
+// without that answer the detection below decides. Defining OSTREL_PORTABLE
+// (the CMake option of that name) forces every fallback, so that they are
+// built and tested on the machines we have. The linker's version script is
 // chosen in CMakeLists.txt. Plain C++ that includes nothing of the module.
 #pragma once
 
@@ -13,38 +14,51 @@
 
 // memrchr: glibc declares it under _GNU_SOURCE, which g++ and clang++
 // define for libstdc++'s sake.
+#ifndef OSTREL_HAVE_MEMRCHR
 #if !defined(OSTREL_PORTABLE) && defined(__GLIBC__) && defined(_GNU_SOURCE)
 #define OSTREL_HAVE_MEMRCHR 1
 #else
 #define OSTREL_HAVE_MEMRCHR 0
+#endif
 #endif
 
 // Vector extensions: GCC's and Clang's vector_size types, with lane-wise
 // operators and []; Lanes16 below is the type or its plain C++ stand-in,
 // which is built everywhere so that it can also be chosen at run time
 // (platform/lanes.h).
+#ifndef OSTREL_HAVE_VECTOR_EXTENSIONS
 #if !defined(OSTREL_PORTABLE) && (defined(__GNUC__) || defined(__clang__))
 #define OSTREL_HAVE_VECTOR_EXTENSIONS 1
 #else
 #define OSTREL_HAVE_VECTOR_EXTENSIONS 0
 #endif
+#endif
 
 // x86's pmovmskb (one bit per byte lane), a builtin on the vector type.
+#ifndef OSTREL_HAVE_SSE2_MOVEMASK
 #if OSTREL_HAVE_VECTOR_EXTENSIONS && defined(__SSE2__)
 #define OSTREL_HAVE_SSE2_MOVEMASK 1
 #else
 #define OSTREL_HAVE_SSE2_MOVEMASK 0
 #endif
+#endif
 
 // Initial-exec TLS: an ELF model (GCC and Clang spell it as an attribute)
 // that spares each access a __tls_get_addr call. Elsewhere the variable
 // keeps the toolchain's default model.
+#ifndef OSTREL_HAVE_TLS_MODEL
 #if !defined(OSTREL_PORTABLE) && defined(__ELF__) && defined(__has_cpp_attribute)
 #if __has_cpp_attribute(gnu::tls_model)
+#define OSTREL_HAVE_TLS_MODEL 1
+#endif
+#endif
+#endif
+#ifndef OSTREL_HAVE_TLS_MODEL
+#define OSTREL_HAVE_TLS_MODEL 0
+#endif
+#if OSTREL_HAVE_TLS_MODEL
 #define OSTREL_TLS_INITIAL_EXEC [[gnu::tls_model("initial-exec")]]
-#endif
-#endif
-#ifndef OSTREL_TLS_INITIAL_EXEC
+#else
 #define OSTREL_TLS_INITIAL_EXEC
 #endif
 
@@ -52,9 +66,11 @@
 // the Itanium ABI's __cxa_get_globals where the runtime offers it (GCC's
 // and LLVM's libraries); the fallback is a throw caught at once, which
 // makes any runtime set up the same state.
+#ifndef OSTREL_HAVE_CXA_GLOBALS
 #if !defined(OSTREL_PORTABLE) && defined(__has_include) && (defined(__GNUC__) || defined(__clang__))
 #if __has_include(<cxxabi.h>)
 #define OSTREL_HAVE_CXA_GLOBALS 1
+#endif
 #endif
 #endif
 #ifndef OSTREL_HAVE_CXA_GLOBALS
