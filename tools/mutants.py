@@ -37,7 +37,7 @@ READING = "text/unit_reading.h"
 FUNCTIONS = "text/match_functions.cpp"
 GATHERING = "chunks/chunk_gathering.cpp"
 CHUNKS_ITER = "chunks/chunks_iter.cpp"
-CHUNKS_OBJECT = "chunks/chunks_object.h"
+ACCESS_FLAG = "chunks/access_flag.h"
 CONVERSIONS = "binding/conversions.cpp"
 BIND = "binding/bind_arguments.cpp"
 CALL_SCOPE = "binding/call_scope.cpp"
@@ -177,12 +177,12 @@ MUTANTS = [
     Mutant("shared-access-inverted", CHUNKS_ITER,
            "if (!access.held()) [[unlikely]]\n            return PyErr::lazy(ErrorKind::RuntimeError, \"Already mutably borrowed\");",
            "if (access.held()) [[unlikely]]\n            return PyErr::lazy(ErrorKind::RuntimeError, \"Already mutably borrowed\");"),
-    Mutant("exclusive-access-always", CHUNKS_OBJECT,
-           ": object_(object.borrow_flag == 0 ? &object : nullptr) {",
-           ": object_(&object) {"),
-    Mutant("shared-access-during-step", CHUNKS_OBJECT,
-           ": object_(object.borrow_flag != exclusive_flag ? &object : nullptr) {",
-           ": object_(&object) {"),
+    Mutant("exclusive-access-always", ACCESS_FLAG,
+           "held_ = flag_.compare_exchange_strong(",
+           "held_ = true || flag_.compare_exchange_strong("),
+    Mutant("shared-access-during-step", ACCESS_FLAG,
+           "if (seen == exclusive_flag) return;",
+           "if (seen == exclusive_flag && false) return;"),
     Mutant("subclass-receiver-refused", "chunks/chunks_object.cpp",
            "if (actual != expected && !PyType_IsSubtype(actual, expected)) [[unlikely]]",
            "if (actual != expected) [[unlikely]]",

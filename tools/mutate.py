@@ -62,7 +62,7 @@ def anchor(mutant, src=SRC):
 def mirror(tree):
     """Copies the sources CMake needs into tree, touching only changed files."""
     wanted = {Path("CMakeLists.txt")}
-    for folder in ["src", "tests/cpp", "fuzz"]:
+    for folder in ["src", "cmake", "tests/cpp", "fuzz"]:
         if (ROOT / folder).is_dir():
             wanted |= {p.relative_to(ROOT) for p in (ROOT / folder).rglob("*") if p.is_file()}
     for rel in wanted:
