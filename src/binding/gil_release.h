@@ -17,13 +17,12 @@ namespace ostrel {
 // for the lock, taking it back waits for that thread to give it up: two
 // threads searching 16 KB texts ran slower with the release than without,
 // 64 KB ones (some 3 µs of scanning each) faster, and more so above.
-inline constexpr std::size_t release_threshold_bytes = 64 * 1024;
+inline constexpr std::size_t release_threshold_bytes = std::size_t{64} * 1024;
 
 // PyEval_RestoreThread, for a thread that released the lock. Should the
 // interpreter be finalizing, CPython before 3.14 ends the calling thread
-// there (pthread_exit, which unwinds the stack as an exception that no
-// noexcept frame of the module may let through): the thread is parked for
-// good instead, as CPython 3.14 does itself, until the process exits.
+// there; gil_release.cpp says how that ending stops short of the module's
+// own frames.
 void take_lock_back(PyThreadState* saved) noexcept;
 
 // Releases the lock for its lifetime, when asked to. Leaving the scope by

@@ -112,19 +112,19 @@ struct Lanes16Fallback {
     template <typename Op>
     static Lanes16Fallback each(const Lanes16Fallback& a, const Lanes16Fallback& b,
                                 Op op) noexcept {
-        Lanes16Fallback out;
+        Lanes16Fallback out{};
         for (std::size_t k = 0; k < count; ++k)
             out.lane[k] = static_cast<T>(op(a.lane[k], b.lane[k]));
         return out;
     }
     template <typename Test>
     static Mask holds(const Lanes16Fallback& a, const Lanes16Fallback& b, Test test) noexcept {
-        Mask out;
+        Mask out{};
         for (std::size_t k = 0; k < count; ++k) out.lane[k] = test(a.lane[k], b.lane[k]) ? -1 : 0;
         return out;
     }
     static Lanes16Fallback splat(T value) noexcept {
-        Lanes16Fallback out;
+        Lanes16Fallback out{};
         for (T& at : out.lane) at = value;
         return out;
     }

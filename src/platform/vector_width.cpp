@@ -5,12 +5,17 @@
 
 namespace ostrel::platform {
 
+namespace {
+constexpr bool built_32 = OSTREL_BUILD_WIDTH_32 != 0;
+constexpr bool built_64 = OSTREL_BUILD_WIDTH_64 != 0;
+}  // namespace
+
 bool width_built(VectorWidth width) noexcept {
     switch (width) {
         case VectorWidth::Plain:
         case VectorWidth::Bytes16: return true;
-        case VectorWidth::Bytes32: return OSTREL_BUILD_WIDTH_32 != 0;
-        case VectorWidth::Bytes64: return OSTREL_BUILD_WIDTH_64 != 0;
+        case VectorWidth::Bytes32: return built_32;
+        case VectorWidth::Bytes64: return built_64;
     }
     return false;
 }
